@@ -1,0 +1,33 @@
+#include "game/form3.h"
+
+#include "mod_main.h"
+#include "program.h"
+
+namespace tarnhold {
+
+namespace {
+platform::WindowDesign Form3Design() {
+  platform::WindowDesign design;
+  design.name = "Form3";
+  design.clientWidth = 15000;
+  design.clientHeight = 10500;
+  return design;
+}
+}  // namespace
+
+Form3::Form3(Program& program) : Form(program, Form3Design()) {}
+
+// The game window's controls, its placement on the work area and the game's
+// start and stop arrive with the game window itself.
+void Form3::Form_Load() {}
+void Form3::Formload() {}
+void Form3::FormUnload() {}
+
+void Form3::CloseRequested() { BackToLogin(); }
+
+void Form3::BackToLogin() {
+  const std::int32_t loginScreen = 0;
+  modMain::SwitchScreen(program_, loginScreen);
+}
+
+}  // namespace tarnhold

@@ -1,0 +1,259 @@
+#pragma once
+// A deterministic, single-threaded platform that behaves like the OS where the
+// behaviour depends on it. Every call lands in one ordered trace, and any
+// operation can be told to fail.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/context.h"
+
+namespace tarnhold::platform::sim {
+
+// Thrown by the simulated program end; no error skipping swallows it.
+struct ProgramEnded {};
+
+class SimPlatform;
+
+class SimTimer final : public Timer {
+ public:
+  SimTimer(SimPlatform& sim, std::string owner, int interval, bool enabled,
+           std::function<void()> tick);
+  bool Enabled() const override { return enabled_; }
+  void SetEnabled(bool enabled) override;
+  int Interval() const override { return interval_; }
+  // One tick, if enabled; a platform::Error abandons the tick only.
+  void Fire();
+
+ private:
+  SimPlatform& sim_;
+  std::string owner_;
+  int interval_;
+  bool enabled_;
+  std::function<void()> tick_;
+};
+
+class SimControl final : public Control {
+ public:
+  SimControl(SimPlatform& sim, std::string window, const ControlDesign& design,
+             ControlEvents* events);
+  const std::string& Name() const override { return name_; }
+  bool Visible() const override;
+  void SetVisible(bool visible) override;
+  double Left() const override;
+  void SetLeft(double twips) override;
+  double Top() const override;
+  void SetTop(double twips) override;
+  double Width() const override;
+  void SetWidth(double twips) override;
+  double Height() const override;
+  void SetHeight(double twips) override;
+  MousePointer Pointer() const override;
+  void SetPointer(MousePointer pointer) override;
+  std::string Caption() const override;
+  void SetCaption(const std::string& text) override;
+
+  void RaiseClick();
+
+ private:
+  void Call(const std::string& op, const std::string& detail) const;
+  SimPlatform& sim_;
+  std::string window_;
+  std::string name_;
+  ControlEvents* events_;
+  bool visible_;
+  double left_, top_, width_, height_;
+  MousePointer pointer_ = MousePointer::Default;
+  std::string caption_;
+};
+
+class SimWindow final : public Window {
+ public:
+  SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents& events);
+  ~SimWindow() override;
+
+  const std::string& Name() const override { return name_; }
+  std::string Caption() const override;
+  void SetCaption(const std::string& text) override;
+  IconRef Icon() const override;
+  void SetIcon(IconRef icon) override;
+  void Show(Window* owner) override;
+  void Hide() override;
+  bool Visible() const override;
+  Window* Owner() const override;
+  double Left() const override;
+  void SetLeft(double twips) override;
+  double Top() const override;
+  void SetTop(double twips) override;
+  double Width() const override;
+  void SetWidth(double twips) override;
+  double Height() const override;
+  void SetHeight(double twips) override;
+  double ScaleWidth() const override;
+  double ScaleHeight() const override;
+  WindowState State() const override;
+  void SetState(WindowState state) override;
+  std::uintptr_t Handle() const override { return handle_; }
+  std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled,
+                                  std::function<void()> tick) override;
+  Control& AddControl(const ControlDesign& design, ControlEvents* events) override;
+
+  // What the test sees, without going through the trace.
+  bool OnScreen() const { return visible_ && !hiddenWithOwner_; }
+  SimControl& ControlNamed(const std::string& name);
+  void TickTimers();
+  void RaiseCloseRequest();
+  void RaiseClick();
+
+ private:
+  friend class SimPlatform;
+  friend class SimTimer;
+  void Call(const std::string& op, const std::string& detail = {}) const;
+  double Tpp(bool horizontal) const;
+  void SetPixels(std::int32_t& field, double twips, bool horizontal, const char* op);
+  void HideOwned(bool hide);
+
+  SimPlatform& sim_;
+  std::string name_;
+  WindowEvents& events_;
+  ScaleUnit scaleUnit_;
+  std::uintptr_t handle_;
+  IconRef icon_;
+  std::string caption_;
+  bool visible_ = false;
+  bool hiddenWithOwner_ = false;
+  SimWindow* owner_ = nullptr;
+  std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;  // pixels
+  WindowState state_ = WindowState::Normal;
+  std::vector<std::unique_ptr<SimControl>> controls_;
+  std::vector<SimTimer*> timers_;
+};
+
+struct SimDrive {
+  int type = kDriveFixed;  // GetDriveType's numbering
+  bool ready = true;       // a CD drive without a disc is not
+};
+
+class SimPlatform final : private WindowRuntime,
+                          private Screen,
+                          private Environment,
+                          private Files,
+                          private ProgramInfo,
+                          private Graphics {
+ public:
+  SimPlatform();
+  ~SimPlatform() override;
+
+  Context& context() { return context_; }
+
+  // --- The trace and failure injection -----------------------------------
+  // Every platform call, in order, as "Group.Operation detail".
+  const std::vector<std::string>& Trace() const { return trace_; }
+  // The entries that start with one of the given prefixes.
+  std::vector<std::string> TraceOf(const std::vector<std::string>& prefixes) const;
+  void ClearTrace() { trace_.clear(); }
+  // Makes the operation fail (raise platform::Error), optionally only when its
+  // detail text equals `detail`, `times` times (-1: always).
+  void Fail(const std::string& op, const std::string& detail = "*", int times = -1);
+  void ClearFailures() { failures_.clear(); }
+
+  // --- The machine --------------------------------------------------------
+  void SetScreenPixels(std::int32_t width, std::int32_t height);
+  void SetTwipsPerPixel(double x, double y);
+  void SetEnvironmentVariable(const std::string& name, const std::string& value);
+  void UnsetEnvironmentVariable(const std::string& name);
+  void AddDrive(char letter, SimDrive drive);
+  void RemoveAllDrives();
+  void SetExePath(const std::string& path);  // also puts the file there
+  void SetCommandLine(const std::string& arguments) { commandLine_ = arguments; }
+  void SetGdiplusStatus(int status) { gdiplusStatus_ = status; }
+  void SetCursor(std::int32_t x, std::int32_t y) { cursor_ = {x, y}; }
+
+  // The simulated file system: case-insensitive, keeps the case it was given.
+  void AddFolder(const std::string& path);
+  void AddFile(const std::string& path, std::vector<std::uint8_t> bytes = {});
+  void SetInUse(const std::string& path, bool inUse);
+  bool HasFile(const std::string& path) const;
+  bool HasFolder(const std::string& path) const;
+  std::vector<std::string> Listing() const;  // every entry, as stored
+
+  // --- Windows -----------------------------------------------------------
+  SimWindow& WindowNamed(const std::string& name);
+  bool HasWindow(const std::string& name) const;
+  IconRef ProgramIconValue() const { return kProgramIcon; }
+
+  // Recording used by the simulated objects.
+  void Call(const std::string& op, const std::string& detail);
+
+ private:
+  friend class SimWindow;
+  static constexpr IconRef kProgramIcon = 0x1C0;
+
+  // WindowRuntime
+  std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
+  const Screen& GetScreen() const override { return *this; }
+  PixelPoint CursorPos() const override;
+  // Screen
+  double Width() const override;
+  double Height() const override;
+  double TwipsPerPixelX() const override;
+  double TwipsPerPixelY() const override;
+  // Environment
+  std::string Variable(const std::string& name) const override;
+  std::vector<FsoDrive> FsoDrives() const override;
+  int DriveType(const std::string& root) const override;
+  // Files
+  bool Exists(const std::string& path) const override;
+  void CreateFolder(const std::string& path) override;
+  void Copy(const std::string& from, const std::string& to) override;
+  void DeleteMatching(const std::string& pattern) override;
+  void RemoveFolder(const std::string& path) override;
+  void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  // ProgramInfo
+  std::string Folder() const override;
+  std::string ExeName() const override;
+  Version FileVersion() const override;
+  std::string CommandLine() const override;
+  [[noreturn]] void End() override;
+  // Graphics
+  int GdiplusStartup(std::uint32_t& token) override;
+  void GdiplusShutdown(std::uint32_t token) override;
+
+  struct Entry {
+    std::string path;  // as given
+    bool folder = false;
+    bool inUse = false;
+    std::vector<std::uint8_t> bytes;
+  };
+  struct Failure {
+    std::string op;
+    std::string detail;
+    int remaining;
+  };
+  // Const so that the read-only operations record too.
+  void Record(const std::string& op, const std::string& detail) const;
+  static std::string Key(const std::string& path);
+  static std::string ParentKey(const std::string& key);
+  bool DriveReady(char letter) const;
+  bool KeyExists(const std::string& key) const;
+
+  Context context_;
+  mutable std::vector<std::string> trace_;
+  mutable std::vector<Failure> failures_;
+  std::int32_t screenWidth_ = 1280, screenHeight_ = 1024;
+  double tppX_ = 15, tppY_ = 15;
+  std::map<std::string, std::string> environment_;  // upper-case name -> value
+  std::map<char, SimDrive> drives_;
+  std::map<std::string, Entry> entries_;  // by Key()
+  std::string exePath_ = "C:\\Users\\Player\\Downloads\\Veltrotarn.exe";
+  std::string commandLine_;
+  int gdiplusStatus_ = 0;
+  std::uint32_t nextToken_ = 0x5100;
+  PixelPoint cursor_;
+  std::uintptr_t nextHandle_ = 0x10010;
+  std::vector<SimWindow*> windows_;
+};
+
+}  // namespace tarnhold::platform::sim

@@ -1,0 +1,82 @@
+#pragma once
+// Environment and drives, files, the program itself, and its end.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnhold::platform {
+
+// GetDriveType's answers.
+inline constexpr int kDriveUnknown = 0;
+inline constexpr int kDriveNoRootDir = 1;
+inline constexpr int kDriveRemovable = 2;
+inline constexpr int kDriveFixed = 3;
+inline constexpr int kDriveRemote = 4;
+inline constexpr int kDriveCdRom = 5;
+inline constexpr int kDriveRamDisk = 6;
+
+// The scripting file-system object's DriveType values (a numbering of its own).
+inline constexpr int kFsoDriveUnknown = 0;
+inline constexpr int kFsoDriveRemovable = 1;
+inline constexpr int kFsoDriveFixed = 2;
+inline constexpr int kFsoDriveNetwork = 3;
+inline constexpr int kFsoDriveCdRom = 4;
+inline constexpr int kFsoDriveRamDisk = 5;
+
+struct FsoDrive {
+  int driveType = kFsoDriveUnknown;
+  std::string path;  // "C:"
+};
+
+class Environment {
+ public:
+  virtual ~Environment() = default;
+  // Empty when the variable is not set (the runtime's Environ).
+  virtual std::string Variable(const std::string& name) const = 0;
+  // The file-system object's Drives collection in its own order. Throws when
+  // the object cannot be created.
+  virtual std::vector<FsoDrive> FsoDrives() const = 0;
+  // GetDriveType with the root exactly as given ("C:" or "C:\").
+  virtual int DriveType(const std::string& root) const = 0;
+};
+
+class Files {
+ public:
+  virtual ~Files() = default;
+  // PathFileExists: a file or a folder.
+  virtual bool Exists(const std::string& path) const = 0;
+  // One level; throws when it cannot be made (also when it exists).
+  virtual void CreateFolder(const std::string& path) = 0;
+  // Replaces an existing destination; throws when the destination is in use.
+  virtual void Copy(const std::string& from, const std::string& to) = 0;
+  // Deletes every file matching a path whose last component may hold * and ?;
+  // never a folder. Throws when nothing matched.
+  virtual void DeleteMatching(const std::string& pattern) = 0;
+  // Removes an empty folder; throws otherwise.
+  virtual void RemoveFolder(const std::string& path) = 0;
+  virtual void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
+};
+
+struct Version {
+  int major = 0;
+  int minor = 0;
+  int revision = 0;
+};
+
+class ProgramInfo {
+ public:
+  virtual ~ProgramInfo() = default;
+  // The folder of the running executable: no trailing backslash, except for a
+  // drive root ("C:\").
+  virtual std::string Folder() const = 0;
+  // The executable's file name without its extension.
+  virtual std::string ExeName() const = 0;
+  virtual Version FileVersion() const = 0;
+  // The arguments after the program's name, as one text.
+  virtual std::string CommandLine() const = 0;
+  // Ends the process at once: no handler of any window runs afterwards.
+  [[noreturn]] virtual void End() = 0;
+};
+
+}  // namespace tarnhold::platform

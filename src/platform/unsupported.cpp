@@ -1,0 +1,48 @@
+// Defaults for the operations a backend may not provide yet: they fail the way
+// the runtime fails a call it cannot make, so error-skipping callers go on.
+#include "platform/error.h"
+#include "platform/graphics.h"
+#include "platform/window.h"
+
+namespace tarnhold::platform {
+
+namespace {
+[[noreturn]] void Unavailable(const char* what) {
+  throw Error(std::string("not available on this platform: ") + what);
+}
+}  // namespace
+
+ActiveXControl* Window::AddActiveX(const std::string&, const std::string&) {
+  Unavailable("run-time controls");
+}
+void Window::RemoveActiveX(const std::string&) { Unavailable("run-time controls"); }
+Browser& Window::AddBrowser(const std::string&, double, double, double, double, BrowserEvents&) {
+  Unavailable("browser control");
+}
+void Window::SetTopmost(bool) { Unavailable("topmost windows"); }
+PixelPoint WindowRuntime::CursorPos() const { Unavailable("cursor position"); }
+PixelRect WindowRuntime::WorkArea() const { Unavailable("work area"); }
+
+}  // namespace tarnhold::platform
+
+namespace tarnhold::platform {
+
+GdiHandle Graphics::CreateCompatibleDC(std::uintptr_t) { Unavailable("GDI"); }
+GdiHandle Graphics::CreateDIBSection(GdiHandle, const BitmapHeader&) { Unavailable("GDI"); }
+GdiHandle Graphics::SelectObject(GdiHandle, GdiHandle) { Unavailable("GDI"); }
+void Graphics::DeleteObject(GdiHandle) { Unavailable("GDI"); }
+void Graphics::DeleteDC(GdiHandle) { Unavailable("GDI"); }
+void Graphics::DrawImageFile(GdiHandle, const std::string&) { Unavailable("GDI+ images"); }
+std::int32_t Graphics::WindowLong(std::uintptr_t, int) { Unavailable("window styles"); }
+void Graphics::SetWindowLongValue(std::uintptr_t, int, std::int32_t) { Unavailable("window styles"); }
+void Graphics::UpdateLayered(std::uintptr_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                             GdiHandle, const BlendFunction&, std::uint32_t) {
+  Unavailable("layered windows");
+}
+void Graphics::ReleaseMouseCapture() { Unavailable("mouse capture"); }
+std::intptr_t Graphics::SendWindowMessage(std::uintptr_t, std::uint32_t, std::uintptr_t,
+                                          std::intptr_t) {
+  Unavailable("window messages");
+}
+
+}  // namespace tarnhold::platform

@@ -1,0 +1,52 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "form.h"
+
+namespace tarnhold {
+
+// The start-up window: its load handler is the whole start-up, and it then
+// becomes the login frame.
+class Form1 final : public Form {
+ public:
+  explicit Form1(Program& program);
+
+  void Formload() override;
+  void FormUnload() override;
+
+  // The unload handler, run when the system closes the window. It ends the
+  // program; the cancel argument is never set.
+  void Form_Unload(int& cancel);
+  // A close request from the system runs the unload handler.
+  void CloseRequested() override;
+
+  std::string ChooseDrive();
+
+  // The placement tick: keeps the login page and the two buttons glued to
+  // their places on the frame.
+  void Timer1_Timer();
+
+  platform::Timer& Timer1() const { return *timer1_; }
+
+  bool UninstallOnExit = false;
+  std::uint32_t GdiplusToken = 0;
+
+  platform::GdiHandle FrameDC = 0;
+  platform::GdiHandle FrameBitmap = 0;
+  platform::GdiHandle PreviousBitmap = 0;
+
+ private:
+  void CreateControls() override;
+  void Form_Load() override;
+
+  void SetupClient();
+  std::int16_t DrawFrameImage(const std::string& path);
+  void ReleaseFrame();
+  void Uninstall();
+
+  std::unique_ptr<platform::Timer> timer1_;
+};
+
+}  // namespace tarnhold

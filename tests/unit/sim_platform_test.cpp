@@ -1,0 +1,237 @@
+// The simulator stands in for the OS, so where it models the OS it is tested
+// against what the OS does.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace tarnhold::testing {
+namespace {
+
+struct NoEvents : platform::WindowEvents {
+  int resized = 0;
+  void Resized() override { ++resized; }
+};
+
+platform::WindowDesign Design(const char* name, double w = 1500, double h = 1500) {
+  platform::WindowDesign d;
+  d.name = name;
+  d.clientWidth = w;
+  d.clientHeight = h;
+  return d;
+}
+
+TEST(SimWindows, GeometryIsHeldInWholePixelsAndReadBackInTwips) {
+  SimPlatform sim;
+  NoEvents events;
+  auto w = sim.context().Windows().NewWindow(Design("W"), events);
+  w->SetLeft(100);  // 6.67 px
+  EXPECT_EQ(w->Left(), 105);
+  w->SetTop(22.5);  // 1.5 px: a half goes to the even neighbour
+  EXPECT_EQ(w->Top(), 30);
+  w->SetTop(37.5);  // 2.5 px
+  EXPECT_EQ(w->Top(), 30);
+  w->SetWidth(1000);
+  EXPECT_EQ(w->Width(), 1005);
+  EXPECT_EQ(w->ScaleWidth(), 1005);
+  EXPECT_EQ(events.resized, 1);
+  sim.SetTwipsPerPixel(12, 12);
+  w->SetLeft(100);
+  EXPECT_EQ(w->Left(), 96);
+}
+
+TEST(SimWindows, PixelScaleReportsClientSizeInPixels) {
+  SimPlatform sim;
+  NoEvents events;
+  auto d = Design("F", 15750, 9450);
+  d.scaleUnit = platform::ScaleUnit::Pixels;
+  auto w = sim.context().Windows().NewWindow(d, events);
+  EXPECT_EQ(w->ScaleWidth(), 1050);
+  EXPECT_EQ(w->ScaleHeight(), 630);
+  EXPECT_EQ(w->Width(), 15750);
+}
+
+TEST(SimWindows, OwnedWindowsMinimiseAndRestoreWithTheirOwnerAndKeepTheirState) {
+  SimPlatform sim;
+  NoEvents events;
+  auto& rt = sim.context().Windows();
+  auto page = rt.NewWindow(Design("Page"), events);
+  auto frame = rt.NewWindow(Design("Frame"), events);
+  auto button = rt.NewWindow(Design("Button"), events);
+  auto hidden = rt.NewWindow(Design("Hidden"), events);
+  page->Show(nullptr);
+  frame->Show(page.get());
+  button->Show(frame.get());
+  hidden->Show(frame.get());
+  hidden->Hide();
+
+  frame->SetState(platform::WindowState::Minimized);
+  EXPECT_TRUE(page->Visible());
+  EXPECT_TRUE(frame->Visible());  // minimised, not hidden
+  EXPECT_FALSE(button->Visible());
+  EXPECT_FALSE(hidden->Visible());
+
+  frame->SetState(platform::WindowState::Normal);
+  EXPECT_TRUE(button->Visible());
+  EXPECT_FALSE(hidden->Visible()) << "a hidden owned window stays hidden after the restore";
+  EXPECT_EQ(button->Owner(), frame.get());
+}
+
+TEST(SimWindows, ShowReplacesTheOwnerAndRefusesALoop) {
+  SimPlatform sim;
+  NoEvents events;
+  auto& rt = sim.context().Windows();
+  auto a = rt.NewWindow(Design("A"), events);
+  auto b = rt.NewWindow(Design("B"), events);
+  a->Show(b.get());
+  EXPECT_EQ(a->Owner(), b.get());
+  a->Show(nullptr);
+  EXPECT_EQ(a->Owner(), nullptr);
+  b->Show(a.get());
+  EXPECT_THROW(a->Show(b.get()), platform::Error);
+}
+
+TEST(SimFiles, CaseInsensitiveButKeepsTheCaseItWasGiven) {
+  SimPlatform sim;
+  auto& files = sim.context().FileSystem();
+  files.CreateFolder("C:\\Veltrotarn");
+  EXPECT_TRUE(files.Exists("c:\\VELTROTARN"));
+  EXPECT_TRUE(files.Exists("C:\\Veltrotarn\\"));
+  EXPECT_TRUE(files.Exists("C:/veltrotarn"));
+  EXPECT_THROW(files.CreateFolder("C:\\VELTROTARN"), platform::Error);
+  const Lines listing = sim.Listing();
+  EXPECT_NE(std::find(listing.begin(), listing.end(), "C:\\Veltrotarn\\"), listing.end());
+}
+
+TEST(SimFiles, DriveRootsAndRelativePaths) {
+  SimPlatform sim;
+  sim.AddDrive('D', {platform::kDriveCdRom, false});
+  auto& files = sim.context().FileSystem();
+  EXPECT_TRUE(files.Exists("C:"));
+  EXPECT_TRUE(files.Exists("C:\\"));
+  EXPECT_FALSE(files.Exists("D:")) << "a drive without media";
+  EXPECT_FALSE(files.Exists("E:"));
+  EXPECT_FALSE(files.Exists(""));
+  EXPECT_FALSE(files.Exists("Veltrotarn"));
+  // A folder on a drive root written with a doubled backslash is the same folder.
+  files.CreateFolder("C:\\\\Veltrotarn");
+  EXPECT_TRUE(files.Exists("C:\\Veltrotarn"));
+}
+
+TEST(SimFiles, CreateFolderMakesOneLevelOnly) {
+  SimPlatform sim;
+  auto& files = sim.context().FileSystem();
+  EXPECT_THROW(files.CreateFolder("C:\\A\\B"), platform::Error);
+  EXPECT_FALSE(files.Exists("C:\\A"));
+  EXPECT_THROW(files.CreateFolder("Q:\\A"), platform::Error);
+}
+
+TEST(SimFiles, WildcardDeleteSparesFoldersAndFilesInUse) {
+  SimPlatform sim;
+  sim.AddFile("C:\\G\\a.lnk");
+  sim.AddFile("C:\\G\\b.txt");
+  sim.AddFile("C:\\G\\noext");
+  sim.AddFolder("C:\\G\\Sub");
+  sim.AddFile("C:\\G\\Sub\\keep.lnk");
+  sim.AddFile("C:\\G\\busy.exe");
+  sim.SetInUse("C:\\G\\busy.exe", true);
+  auto& files = sim.context().FileSystem();
+  EXPECT_THROW(files.DeleteMatching("C:\\G\\*.*"), platform::Error) << "the file in use";
+  EXPECT_FALSE(sim.HasFile("C:\\G\\a.lnk"));
+  EXPECT_FALSE(sim.HasFile("C:\\G\\b.txt"));
+  EXPECT_FALSE(sim.HasFile("C:\\G\\noext"));
+  EXPECT_TRUE(sim.HasFile("C:\\G\\busy.exe"));
+  EXPECT_TRUE(sim.HasFolder("C:\\G\\Sub"));
+  EXPECT_TRUE(sim.HasFile("C:\\G\\Sub\\keep.lnk"));
+  EXPECT_THROW(files.RemoveFolder("C:\\G\\Sub"), platform::Error) << "not empty";
+  files.DeleteMatching("C:\\G\\Sub\\?eep.LNK");
+  files.RemoveFolder("C:\\G\\Sub");
+  EXPECT_FALSE(files.Exists("C:\\G\\Sub"));
+  EXPECT_THROW(files.DeleteMatching("C:\\G\\*.zip"), platform::Error) << "nothing matched";
+}
+
+TEST(SimFiles, CopyReplacesButNotAFileInUse) {
+  SimPlatform sim;
+  sim.AddFile("C:\\D\\x.exe", {1, 2});
+  sim.AddFile("C:\\V\\Veltrotarn.exe", {9});
+  auto& files = sim.context().FileSystem();
+  files.Copy("C:\\D\\x.exe", "C:\\V\\Veltrotarn.exe");
+  sim.SetInUse("C:\\V\\Veltrotarn.exe", true);
+  EXPECT_THROW(files.Copy("C:\\D\\x.exe", "C:\\V\\Veltrotarn.exe"), platform::Error);
+  EXPECT_THROW(files.Copy("C:\\D\\missing.exe", "C:\\V\\y.exe"), platform::Error);
+  EXPECT_THROW(files.Copy("C:\\D\\x.exe", "C:\\Nowhere\\y.exe"), platform::Error);
+}
+
+TEST(SimEnvironment, DriveTypesFollowGetDriveTypeAndTheFileSystemObjectsNumbering) {
+  SimPlatform sim;
+  sim.RemoveAllDrives();
+  sim.AddDrive('A', {platform::kDriveRemovable, true});
+  sim.AddDrive('E', {platform::kDriveCdRom, true});
+  sim.AddDrive('D', {platform::kDriveFixed, true});
+  sim.AddDrive('Z', {platform::kDriveRemote, true});
+  auto& env = sim.context().Env();
+  EXPECT_EQ(env.DriveType("D:"), platform::kDriveFixed);
+  EXPECT_EQ(env.DriveType("d:\\"), platform::kDriveFixed);
+  EXPECT_EQ(env.DriveType("C:"), platform::kDriveNoRootDir);
+  EXPECT_EQ(env.DriveType("D:\\Windows"), platform::kDriveNoRootDir);
+  const auto drives = env.FsoDrives();
+  ASSERT_EQ(drives.size(), 4u);
+  EXPECT_EQ(drives[0].path, "A:");
+  EXPECT_EQ(drives[0].driveType, platform::kFsoDriveRemovable);
+  EXPECT_EQ(drives[1].path, "D:");
+  EXPECT_EQ(drives[1].driveType, platform::kFsoDriveFixed);
+  EXPECT_EQ(drives[2].driveType, platform::kFsoDriveCdRom);
+  EXPECT_EQ(drives[3].driveType, platform::kFsoDriveNetwork);
+}
+
+TEST(SimEnvironment, VariableNamesAreCaseInsensitiveAndUnsetReadsEmpty) {
+  SimPlatform sim;
+  auto& env = sim.context().Env();
+  EXPECT_EQ(env.Variable("systemdrive"), "C:");
+  sim.UnsetEnvironmentVariable("SYSTEMDRIVE");
+  EXPECT_EQ(env.Variable("systemdrive"), "");
+}
+
+TEST(SimProgram, FolderHasNoTrailingBackslashExceptAtADriveRoot) {
+  SimPlatform sim;
+  auto& program = sim.context().Program();
+  sim.SetExePath("D:\\Downloads\\Tarnhold-Setup.v2.exe");
+  EXPECT_EQ(program.Folder(), "D:\\Downloads");
+  EXPECT_EQ(program.ExeName(), "Tarnhold-Setup.v2");
+  sim.SetExePath("E:\\x.exe");
+  EXPECT_EQ(program.Folder(), "E:\\");
+  EXPECT_THROW(program.End(), ProgramEnded);
+}
+
+TEST(SimFailures, FailOnceAlwaysOrForOneDetailOnly) {
+  SimPlatform sim;
+  auto& files = sim.context().FileSystem();
+  sim.Fail("Files.Exists", "C:\\A", 1);
+  EXPECT_THROW(files.Exists("C:\\A"), platform::Error);
+  EXPECT_NO_THROW(files.Exists("C:\\A"));
+  sim.Fail("Files.Exists");
+  EXPECT_THROW(files.Exists("C:\\B"), platform::Error);
+  EXPECT_THROW(files.Exists("C:\\B"), platform::Error);
+  sim.ClearFailures();
+  EXPECT_NO_THROW(files.Exists("C:\\B"));
+  EXPECT_EQ(sim.TraceOf({"Files."}).size(), 5u) << "a failing call is still recorded";
+}
+
+TEST(SimTimers, TickOnlyWhenEnabledAndAnErrorAbandonsTheTickOnly) {
+  SimPlatform sim;
+  NoEvents events;
+  auto w = sim.context().Windows().NewWindow(Design("W"), events);
+  int ticks = 0;
+  auto t = w->AddTimer(10, false, [&] {
+    ++ticks;
+    throw platform::Error("in the tick");
+  });
+  sim.WindowNamed("W").TickTimers();
+  EXPECT_EQ(ticks, 0);
+  t->SetEnabled(true);
+  sim.WindowNamed("W").TickTimers();
+  sim.WindowNamed("W").TickTimers();
+  EXPECT_EQ(ticks, 2);
+}
+
+}  // namespace
+}  // namespace tarnhold::testing

@@ -1,0 +1,34 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "game/form3.h"
+#include "login/form2.h"
+#include "login/frame_buttons.h"
+#include "platform/sim/sim_platform.h"
+#include "program.h"
+#include "startup/form1.h"
+
+namespace tarnhold::testing {
+
+using platform::sim::ProgramEnded;
+using platform::sim::SimPlatform;
+using Lines = std::vector<std::string>;
+
+// A machine and a program on it, not yet started.
+struct Machine {
+  SimPlatform sim;
+  Program program{sim.context()};
+
+  // Runs the start-up; true when it ended the program.
+  bool Start() {
+    try {
+      program.Start();
+      return false;
+    } catch (const ProgramEnded&) {
+      return true;
+    }
+  }
+};
+
+}  // namespace tarnhold::testing
