@@ -22,18 +22,38 @@ wait_until() {
 
 # A recorded PID can be reused by an unrelated process or linger as a
 # zombie (PID 1 in a container does not always reap), so check both the
-# name and the state before trusting it.
+# name and the state before trusting it. Builtins only: these run in
+# polling loops and over all of /proc.
 pid_is() {
-    local pid=$1 name=$2 comm state
+    local pid=$1 name=$2 comm line
     [[ $pid =~ ^[0-9]+$ ]] || return 1
-    comm=$(cat "/proc/$pid/comm" 2>/dev/null) || return 1
+    { read -r comm <"/proc/$pid/comm"; } 2>/dev/null || return 1
     [[ $comm == "$name" ]] || return 1
-    state=$(sed -n 's/^State:[[:space:]]*\([A-Z]\).*/\1/p' "/proc/$pid/status" 2>/dev/null)
-    [[ -n $state && $state != Z && $state != X ]]
+    while read -r line; do
+        if [[ $line == State:* ]]; then
+            [[ $line != *Z* && $line != *X* ]]
+            return
+        fi
+    done <"/proc/$pid/status" 2>/dev/null
+    return 1
 }
 
 pid_gone() {
     ! pid_is "$1" "$2"
+}
+
+# Alive under whatever name: right after a fork the child still carries
+# the parent's name until it has exec'd.
+pid_alive() {
+    local line
+    [[ $1 =~ ^[0-9]+$ ]] || return 1
+    while read -r line; do
+        if [[ $line == State:* ]]; then
+            [[ $line != *Z* && $line != *X* ]]
+            return
+        fi
+    done <"/proc/$1/status" 2>/dev/null
+    return 1
 }
 
 # Every wineserver keeps a descriptor on its prefix directory open, which
@@ -41,14 +61,14 @@ pid_gone() {
 # sessions (Debian moves the socket directory to a random /tmp name, so the
 # socket path is no reliable key).
 wineserver_pids() {
-    local prefix p f comm
-    prefix=$(cd "$1" 2>/dev/null && pwd -P) || return 0
+    local prefix=$1 p f comm
+    [[ -d $prefix ]] || return 0
     for p in /proc/[0-9]*; do
-        comm=$(cat "$p/comm" 2>/dev/null) || continue
+        { read -r comm <"$p/comm"; } 2>/dev/null || continue
         [[ $comm == wineserver* ]] || continue
         pid_is "${p#/proc/}" "$comm" || continue
         for f in "$p"/fd/*; do
-            if [[ $(readlink "$f" 2>/dev/null) == "$prefix" ]]; then
+            if [[ $f -ef $prefix ]]; then
                 echo "${p#/proc/}"
                 break
             fi

@@ -23,9 +23,20 @@ esac
 
 # Without the display every GUI program fails in ways that look like a
 # bug in the program, so say what is really wrong.
-xvfb_pid=$(cat "$STATE/xvfb.pid" 2>/dev/null)
-[[ -n $xvfb_pid && $(cat "/proc/$xvfb_pid/comm" 2>/dev/null) == Xvfb ]] ||
-    fail "private Xvfb of $STATE is not running; run up.sh $STATE"
+. "$(dirname "$0")/common.sh"
+if [[ ! -e $STATE/external-display ]]; then
+    { read -r xvfb_pid <"$STATE/xvfb.pid"; } 2>/dev/null
+    pid_is "${xvfb_pid:-}" Xvfb ||
+        fail "private Xvfb of $STATE is not running; run up.sh $STATE"
+fi
 
 # The kill-after is for a program that ignores SIGTERM while hung.
-exec timeout --kill-after=10 "$limit" wine "$@"
+cmd=(timeout --kill-after=10 "$limit" wine "$@")
+# Wine helpers started by the program inherit its stdout/stderr and may
+# outlive it; on a pipe that keeps the reader (ctest, $(...)) waiting for
+# good, so pipes and sockets go through relay.py. Files and terminals are
+# harmless and keep the direct, faster path.
+if [[ -p /dev/stdout || -S /dev/stdout || -p /dev/stderr || -S /dev/stderr ]]; then
+    exec python3 -I -S "$(dirname "$0")/relay.py" "${cmd[@]}"
+fi
+exec "${cmd[@]}"

@@ -20,12 +20,16 @@ PREFIX=$STATE/prefix
 PRIV_HOME=$STATE/home
 XVFB_SCREEN=${XVFB_SCREEN:-1280x1024x24}
 
+has_wineserver() {
+    ! no_wineserver "$1"
+}
+
 display_answers() {
     timeout 5 xdpyinfo -display "$1" >/dev/null 2>&1
 }
 
 xvfb_ready_or_dead() {
-    pid_gone "$1" Xvfb || display_answers "$2"
+    ! pid_alive "$1" || display_answers "$2"
 }
 
 start_xvfb() {
@@ -53,11 +57,17 @@ start_xvfb() {
     wine_die "no free X display in :90..:120"
 }
 
-if pid_is "$(cat "$STATE/xvfb.pid" 2>/dev/null)" Xvfb &&
+if [[ -n ${WINE_DISPLAY:-} ]]; then
+    # Someone's own display (the run command on a desktop): use it, start no Xvfb.
+    display_answers "$WINE_DISPLAY" || wine_die "display $WINE_DISPLAY does not answer"
+    rm -f "$STATE/xvfb.pid"
+    echo "$WINE_DISPLAY" >"$STATE/display"
+    touch "$STATE/external-display"
+elif pid_is "$(cat "$STATE/xvfb.pid" 2>/dev/null)" Xvfb &&
    display_answers "$(cat "$STATE/display" 2>/dev/null)"; then
     :
 else
-    rm -f "$STATE/xvfb.pid" "$STATE/display"
+    rm -f "$STATE/xvfb.pid" "$STATE/display" "$STATE/external-display"
     start_xvfb
 fi
 DISPLAY_NAME=$(cat "$STATE/display")
@@ -168,5 +178,11 @@ if no_wineserver "$PREFIX"; then
     # would make a caller that reads our output (ctest, $(...)) hang.
     timeout 30 wineserver -p </dev/null >>"$STATE/wineserver.log" 2>&1 9>&- ||
         wine_die "wineserver -p failed"
-    wait_until 10 eval '! no_wineserver "$PREFIX"' || wine_die "persistent wineserver did not appear"
+    wait_until 10 has_wineserver "$PREFIX" || wine_die "persistent wineserver did not appear"
+    # The first program of a server session starts services.exe and its
+    # children, which then live as long as the server and keep whatever
+    # stdout/stderr that program had. Start them here, writing to a log,
+    # so that no test's output pipe is held open by them.
+    timeout 120 wine cmd.exe /c exit 0 </dev/null >>"$STATE/wine.log" 2>&1 9>&- ||
+        wine_die "warm-up run failed (see $STATE/wine.log)"
 fi

@@ -41,13 +41,13 @@ class Graphics {
 
   virtual std::int32_t WindowLong(std::uintptr_t window, int index);
   virtual void SetWindowLongValue(std::uintptr_t window, int index, std::int32_t value);
-  virtual void UpdateLayered(std::uintptr_t window, std::int32_t x, std::int32_t y,
-                                   std::int32_t width, std::int32_t height, GdiHandle source,
-                                   const BlendFunction& blend, std::uint32_t flags);
+  virtual void UpdateLayered(std::uintptr_t window, std::int32_t x, std::int32_t y, std::int32_t width,
+                             std::int32_t height, GdiHandle source, const BlendFunction& blend,
+                             std::uint32_t flags);
   virtual void ReleaseMouseCapture();
   // SendMessage; returns once a modal loop it starts (a move) has ended.
-  virtual std::intptr_t SendWindowMessage(std::uintptr_t window, std::uint32_t message,
-                                          std::uintptr_t wParam, std::intptr_t lParam);
+  virtual std::intptr_t SendWindowMessage(std::uintptr_t window, std::uint32_t message, std::uintptr_t wParam,
+                                          std::intptr_t lParam);
 };
 
 }  // namespace tarnhold::platform

@@ -11,7 +11,7 @@ using ProcAddress = std::uintptr_t;
 
 inline constexpr std::uint32_t kWaitObject0 = 0;
 inline constexpr std::uint32_t kWaitTimeout = 258;
-inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kWaitFailed = 0xFFFFFFFFU;
 
 class Libraries {
  public:

@@ -40,8 +40,7 @@ void Graphics::UpdateLayered(std::uintptr_t, std::int32_t, std::int32_t, std::in
   Unavailable("layered windows");
 }
 void Graphics::ReleaseMouseCapture() { Unavailable("mouse capture"); }
-std::intptr_t Graphics::SendWindowMessage(std::uintptr_t, std::uint32_t, std::uintptr_t,
-                                          std::intptr_t) {
+std::intptr_t Graphics::SendWindowMessage(std::uintptr_t, std::uint32_t, std::uintptr_t, std::intptr_t) {
   Unavailable("window messages");
 }
 

@@ -126,9 +126,9 @@ struct ControlDesign {
 };
 
 struct WindowDesign {
-  std::string name;           // Form1, Form2, ...: how tests and traces name it
-  double clientWidth = 0;     // twips
-  double clientHeight = 0;    // twips
+  std::string name;         // Form1, Form2, ...: how tests and traces name it
+  double clientWidth = 0;   // twips
+  double clientHeight = 0;  // twips
   ScaleUnit scaleUnit = ScaleUnit::Twips;
   // The window starts with the icon the executable carries; others start with none.
   bool programIcon = false;
@@ -170,8 +170,7 @@ class Window {
   // The native window handle as a number, for the calls that pass it on.
   virtual std::uintptr_t Handle() const = 0;
 
-  virtual std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled,
-                                          std::function<void()> tick) = 0;
+  virtual std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled, std::function<void()> tick) = 0;
   // Controls live as long as the window; the events object must outlive it.
   virtual Control& AddControl(const ControlDesign& design, ControlEvents* events) = 0;
 
@@ -180,8 +179,8 @@ class Window {
   virtual ActiveXControl* AddActiveX(const std::string& progId, const std::string& name);
   virtual void RemoveActiveX(const std::string& name);
   // The browser control that fills the given rectangle (twips).
-  virtual Browser& AddBrowser(const std::string& name, double left, double top, double width,
-                              double height, BrowserEvents& events);
+  virtual Browser& AddBrowser(const std::string& name, double left, double top, double width, double height,
+                              BrowserEvents& events);
   // Keep above all non-topmost windows (SetWindowPos HWND_TOPMOST) or not.
   virtual void SetTopmost(bool topmost);
 };

@@ -47,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BuildFolderCase{"F:\\Projekte\\\xE5\xBE\xAE\xE7\xAB\xAF\\a.exe", true},
                       BuildFolderCase{"F:\\Projekte\\a.exe", true}, BuildFolderCase{"F:\\a.exe", true},
                       // A sub-folder merely begins with the build folder.
-                      BuildFolderCase{"F:\\Projekte\\\xE5\xBE\xAE\xE7\xAB\xAF\\Veltrotarn\\bin\\a.exe", false},
+                      BuildFolderCase{"F:\\Projekte\\\xE5\xBE\xAE\xE7\xAB\xAF\\Veltrotarn\\bin\\a.exe",
+                                      false},
                       // The comparison is case-sensitive.
                       BuildFolderCase{"F:\\projekte\\a.exe", false},
                       BuildFolderCase{"C:\\Users\\Player\\Downloads\\a.exe", false}));
@@ -71,9 +72,8 @@ TEST(DataFolder, AnExistingOneIsUsedUnchangedAndOnlyAMissingOneIsCreated) {
 TEST(LoadHandler, LoadsTheWindowsInOrderAndGivesEachTheTitleAndTheFramesIcon) {
   Machine m;
   EXPECT_FALSE(m.Start());
-  EXPECT_EQ(m.sim.TraceOf({"Window.New"}),
-            (Lines{"Window.New Form1", "Window.New Form2", "Window.New Form3", "Window.New Small_But",
-                   "Window.New Close_But"}));
+  EXPECT_EQ(m.sim.TraceOf({"Window.New"}), (Lines{"Window.New Form1", "Window.New Form2", "Window.New Form3",
+                                                  "Window.New Small_But", "Window.New Close_But"}));
   const std::string icon = std::to_string(m.sim.ProgramIconValue());
   EXPECT_EQ(m.sim.TraceOf({"Window.SetCaption", "Window.SetIcon"}),
             (Lines{"Window.SetCaption Form1 \"Tarnhold\"", "Window.SetCaption Form2 \"Tarnhold\"",
@@ -86,10 +86,10 @@ TEST(LoadHandler, LoadsTheWindowsInOrderAndGivesEachTheTitleAndTheFramesIcon) {
 TEST(LoadHandler, ShowsTheFrameWhenTheLoginPageLoadsThenTheLoginScreen) {
   Machine m;
   m.Start();
-  EXPECT_EQ(m.sim.TraceOf({"Window.Show", "Window.Hide"}),
-            (Lines{"Window.Show Form1 owner=none", "Window.Show Form2 owner=none",
-                   "Window.Show Form1 owner=Form2", "Window.Show Close_But owner=Form1",
-                   "Window.Show Small_But owner=Form1", "Window.Hide Form3"}));
+  EXPECT_EQ(
+      m.sim.TraceOf({"Window.Show", "Window.Hide"}),
+      (Lines{"Window.Show Form1 owner=none", "Window.Show Form2 owner=none", "Window.Show Form1 owner=Form2",
+             "Window.Show Close_But owner=Form1", "Window.Show Small_But owner=Form1", "Window.Hide Form3"}));
   for (const char* name : {"Form1", "Form2", "Close_But", "Small_But"}) {
     EXPECT_TRUE(m.sim.WindowNamed(name).OnScreen()) << name;
   }
@@ -99,13 +99,13 @@ TEST(LoadHandler, ShowsTheFrameWhenTheLoginPageLoadsThenTheLoginScreen) {
 TEST(LoadHandler, RunsTheStagesInTheirOrder) {
   Machine m;
   m.Start();
-  const Lines order = m.sim.TraceOf({"Files.CreateFolder", "Gdiplus.", "Window.SetCaption Form1",
-                                     "Window.SetLeft Form1", "Window.SetTop Form1", "Window.SetLeft Form2",
-                                     "Window.Show Form2"});
-  EXPECT_EQ(order, (Lines{"Files.CreateFolder C:\\Veltrotarn", "Gdiplus.Startup",
-                          "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
-                          "Window.SetTop Form1 2970", "Window.SetLeft Form2 6330",
-                          "Window.Show Form2 owner=none"}));
+  const Lines order =
+      m.sim.TraceOf({"Files.CreateFolder", "Gdiplus.", "Window.SetCaption Form1", "Window.SetLeft Form1",
+                     "Window.SetTop Form1", "Window.SetLeft Form2", "Window.Show Form2"});
+  EXPECT_EQ(order,
+            (Lines{"Files.CreateFolder C:\\Veltrotarn", "Gdiplus.Startup",
+                   "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
+                   "Window.SetTop Form1 2970", "Window.SetLeft Form2 6330", "Window.Show Form2 owner=none"}));
 }
 
 TEST(LoadHandler, CentresTheFrameOnePixelRightAndBelowTheCentre) {

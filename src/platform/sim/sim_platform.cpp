@@ -18,11 +18,13 @@ SimPlatform::SimPlatform() {
 SimPlatform::~SimPlatform() = default;
 
 void SimPlatform::Record(const std::string& op, const std::string& detail) const {
-  trace_.push_back(detail.empty() ? op : op + " " + detail);
+  std::string entry = op;
+  if (!detail.empty()) entry.append(" ").append(detail);
+  trace_.push_back(std::move(entry));
   for (auto it = failures_.begin(); it != failures_.end(); ++it) {
     if (it->op != op || (it->detail != "*" && it->detail != detail)) continue;
     if (it->remaining > 0 && --it->remaining == 0) failures_.erase(it);
-    throw Error("simulated failure: " + op + " " + detail);
+    throw Error(std::string("simulated failure: ").append(op).append(" ").append(detail));
   }
 }
 
@@ -91,7 +93,9 @@ void SimPlatform::SetEnvironmentVariable(const std::string& name, const std::str
 
 void SimPlatform::UnsetEnvironmentVariable(const std::string& name) { environment_.erase(Upper(name)); }
 
-void SimPlatform::AddDrive(char letter, SimDrive drive) { drives_[static_cast<char>(Upper(std::string(1, letter))[0])] = drive; }
+void SimPlatform::AddDrive(char letter, SimDrive drive) {
+  drives_[static_cast<char>(Upper(std::string(1, letter))[0])] = drive;
+}
 
 void SimPlatform::RemoveAllDrives() { drives_.clear(); }
 
@@ -135,7 +139,7 @@ bool SimPlatform::DriveReady(char letter) const {
 bool SimPlatform::KeyExists(const std::string& key) const {
   if (key.size() < 3 || key[1] != ':' || key[2] != '\\') return false;  // no relative paths here
   if (!DriveReady(key[0])) return false;
-  return key.size() == 3 || entries_.count(key) != 0;
+  return key.size() == 3 || entries_.contains(key);
 }
 
 void SimPlatform::AddFolder(const std::string& path) {
@@ -145,9 +149,10 @@ void SimPlatform::AddFolder(const std::string& path) {
     chain.push_back(key);
     key = ParentKey(key);
   }
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    Entry& entry = entries_[*it];
-    if (entry.path.empty()) entry.path = *it;
+  std::reverse(chain.begin(), chain.end());
+  for (const std::string& folder : chain) {
+    Entry& entry = entries_[folder];
+    if (entry.path.empty()) entry.path = folder;
     entry.folder = true;
   }
   entries_[Key(path)].path = path;
@@ -284,7 +289,7 @@ std::vector<FsoDrive> SimPlatform::FsoDrives() const {
       case kDriveRamDisk: type = kFsoDriveRamDisk; break;
       default: break;
     }
-    out.push_back(FsoDrive{type, std::string(1, letter) + ":"});
+    out.emplace_back(FsoDrive{type, std::string(1, letter) + ":"});
   }
   return out;
 }
@@ -326,7 +331,7 @@ std::string SimPlatform::CommandLine() const {
 }
 
 void SimPlatform::End() {
-  trace_.push_back("Program.End");
+  trace_.emplace_back("Program.End");
   throw ProgramEnded{};
 }
 

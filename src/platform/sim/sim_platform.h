@@ -19,8 +19,7 @@ class SimPlatform;
 
 class SimTimer final : public Timer {
  public:
-  SimTimer(SimPlatform& sim, std::string owner, int interval, bool enabled,
-           std::function<void()> tick);
+  SimTimer(SimPlatform& sim, std::string owner, int interval, bool enabled, std::function<void()> tick);
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override;
   int Interval() const override { return interval_; }
@@ -37,8 +36,7 @@ class SimTimer final : public Timer {
 
 class SimControl final : public Control {
  public:
-  SimControl(SimPlatform& sim, std::string window, const ControlDesign& design,
-             ControlEvents* events);
+  SimControl(SimPlatform& sim, std::string window, const ControlDesign& design, ControlEvents* events);
   const std::string& Name() const override { return name_; }
   bool Visible() const override;
   void SetVisible(bool visible) override;
@@ -96,8 +94,7 @@ class SimWindow final : public Window {
   WindowState State() const override;
   void SetState(WindowState state) override;
   std::uintptr_t Handle() const override { return handle_; }
-  std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled,
-                                  std::function<void()> tick) override;
+  std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled, std::function<void()> tick) override;
   Control& AddControl(const ControlDesign& design, ControlEvents* events) override;
 
   // What the test sees, without going through the trace.
@@ -125,7 +122,7 @@ class SimWindow final : public Window {
   bool visible_ = false;
   bool hiddenWithOwner_ = false;
   SimWindow* owner_ = nullptr;
-  std::int32_t left_ = 0, top_ = 0, width_ = 0, height_ = 0;  // pixels
+  std::int32_t left_ = 0, top_ = 0, width_, height_;  // pixels
   WindowState state_ = WindowState::Normal;
   std::vector<std::unique_ptr<SimControl>> controls_;
   std::vector<SimTimer*> timers_;
@@ -247,7 +244,7 @@ class SimPlatform final : private WindowRuntime,
   std::map<std::string, std::string> environment_;  // upper-case name -> value
   std::map<char, SimDrive> drives_;
   std::map<std::string, Entry> entries_;  // by Key()
-  std::string exePath_ = "C:\\Users\\Player\\Downloads\\Veltrotarn.exe";
+  std::string exePath_ = R"(C:\Users\Player\Downloads\Veltrotarn.exe)";
   std::string commandLine_;
   int gdiplusStatus_ = 0;
   std::uint32_t nextToken_ = 0x5100;

@@ -104,9 +104,9 @@ SimWindow::SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents&
       events_(events),
       scaleUnit_(design.scaleUnit),
       handle_(sim.nextHandle_ += 0x10),
-      icon_(design.programIcon ? SimPlatform::kProgramIcon : 0) {
-  width_ = TwipsToPixels(design.clientWidth, sim.tppX_);
-  height_ = TwipsToPixels(design.clientHeight, sim.tppY_);
+      icon_(design.programIcon ? SimPlatform::kProgramIcon : 0),
+      width_(TwipsToPixels(design.clientWidth, sim.tppX_)),
+      height_(TwipsToPixels(design.clientHeight, sim.tppY_)) {
   sim_.windows_.push_back(this);
 }
 
@@ -143,7 +143,8 @@ void SimWindow::SetIcon(IconRef icon) {
 
 void SimWindow::Show(Window* owner) {
   Call("Window.Show", owner == nullptr ? "owner=none" : "owner=" + owner->Name());
-  auto* simOwner = static_cast<SimWindow*>(owner);
+  auto* simOwner = dynamic_cast<SimWindow*>(owner);
+  if (owner != nullptr && simOwner == nullptr) throw Error("not a window of this platform");
   for (SimWindow* o = simOwner; o != nullptr; o = o->owner_) {
     if (o == this) throw Error("an owner chain may not loop");
   }
@@ -253,8 +254,12 @@ void SimWindow::TickTimers() {
   for (SimTimer* timer : timers_) timer->Fire();
 }
 
-void SimWindow::RaiseCloseRequest() { Dispatch([&] { events_.CloseRequested(); }); }
-void SimWindow::RaiseClick() { Dispatch([&] { events_.Click(); }); }
+void SimWindow::RaiseCloseRequest() {
+  Dispatch([&] { events_.CloseRequested(); });
+}
+void SimWindow::RaiseClick() {
+  Dispatch([&] { events_.Click(); });
+}
 
 // --- The runtime --------------------------------------------------------------
 

@@ -1,0 +1,495 @@
+#include "platform/win32/win32_windows.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+
+#include "platform/geometry.h"
+
+namespace tarnhold::platform::win32 {
+
+namespace {
+
+// The program icon's resource id (see the resource script).
+constexpr WORD kIconId = 1;
+
+int Buttons(WPARAM wParam) {
+  int buttons = 0;
+  if ((wParam & MK_LBUTTON) != 0) buttons |= kLeftButton;
+  if ((wParam & MK_RBUTTON) != 0) buttons |= kRightButton;
+  if ((wParam & MK_MBUTTON) != 0) buttons |= kMiddleButton;
+  return buttons;
+}
+
+// The runtime's Shift argument: 1 Shift, 2 Ctrl, 4 Alt.
+int ShiftState(WPARAM wParam) {
+  int shift = 0;
+  if ((wParam & MK_SHIFT) != 0) shift |= 1;
+  if ((wParam & MK_CONTROL) != 0) shift |= 2;
+  if (::GetKeyState(VK_MENU) < 0) shift |= 4;
+  return shift;
+}
+
+LPCWSTR CursorFor(MousePointer pointer) {
+  switch (pointer) {
+    case MousePointer::SizeNESW: return IDC_SIZENESW;
+    case MousePointer::SizeNS: return IDC_SIZENS;
+    case MousePointer::SizeNWSE: return IDC_SIZENWSE;
+    case MousePointer::SizeWE: return IDC_SIZEWE;
+    default: return IDC_ARROW;
+  }
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+}  // namespace
+
+// --- Screen and runtime -------------------------------------------------------
+
+Win32Screen::Win32Screen() {
+  // Not DPI-aware (see the manifest), so this is 96 and 15 twips per pixel on
+  // almost every machine; the layout is designed for that.
+  ScreenDC dc;
+  const int dpiX = ::GetDeviceCaps(dc.get(), LOGPIXELSX);
+  const int dpiY = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
+  if (dpiX > 0) tppX_ = 1440.0 / dpiX;
+  if (dpiY > 0) tppY_ = 1440.0 / dpiY;
+}
+
+double Win32Screen::Width() const { return ::GetSystemMetrics(SM_CXSCREEN) * tppX_; }
+double Win32Screen::Height() const { return ::GetSystemMetrics(SM_CYSCREEN) * tppY_; }
+
+Win32Runtime::Win32Runtime(HINSTANCE instance) : instance_(instance) {
+  bigIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
+                                             LR_SHARED));
+  smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXSMICON),
+                                               ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = &Win32Window::WndProc;
+  wc.hInstance = instance;
+  wc.hIcon = bigIcon_;
+  wc.hIconSm = smallIcon_;
+  wc.hCursor = nullptr;  // WM_SETCURSOR decides, per control
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = Win32Window::ClassName();
+  if (::RegisterClassExW(&wc) == 0) RaiseLastError("RegisterClassEx");
+}
+
+Win32Runtime::~Win32Runtime() { ::UnregisterClassW(Win32Window::ClassName(), instance_); }
+
+std::unique_ptr<Window> Win32Runtime::NewWindow(const WindowDesign& design, WindowEvents& events) {
+  return std::make_unique<Win32Window>(*this, design, events);
+}
+
+PixelPoint Win32Runtime::CursorPos() const {
+  POINT p{};
+  if (!::GetCursorPos(&p)) RaiseLastError("GetCursorPos");
+  return PixelPoint{p.x, p.y};
+}
+
+// --- Timers -------------------------------------------------------------------
+
+Win32Timer::Win32Timer(Win32Window& window, UINT_PTR id, int interval, std::function<void()> tick)
+    : window_(window), id_(id), interval_(interval), tick_(std::move(tick)) {}
+
+Win32Timer::~Win32Timer() {
+  if (enabled_) ::KillTimer(window_.hwnd(), id_);
+  window_.ForgetTimer(id_);
+}
+
+void Win32Timer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  if (enabled) {
+    if (::SetTimer(window_.hwnd(), id_, static_cast<UINT>(interval_), nullptr) == 0) {
+      RaiseLastError("SetTimer");
+    }
+  } else {
+    ::KillTimer(window_.hwnd(), id_);
+  }
+  enabled_ = enabled;
+}
+
+void Win32Timer::Fire() {
+  if (enabled_) Dispatch(tick_);
+}
+
+// --- Windowless controls --------------------------------------------------------
+
+Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events)
+    : window_(window),
+      name_(design.name),
+      kind_(design.kind),
+      events_(events),
+      visible_(design.visible),
+      left_(design.left),
+      top_(design.top),
+      width_(design.width),
+      height_(design.height) {}
+
+RECT Win32Control::PixelRect() const {
+  const double x = window_.TppX();
+  const double y = window_.TppY();
+  return RECT{TwipsToPixels(left_, x), TwipsToPixels(top_, y), TwipsToPixels(left_ + width_, x),
+              TwipsToPixels(top_ + height_, y)};
+}
+
+void Win32Control::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  window_.Invalidate(PixelRect());
+}
+
+void Win32Control::Changed(double& field, double value) {
+  if (field == value) return;
+  const RECT before = PixelRect();
+  field = value;
+  if (visible_) {
+    window_.Invalidate(before);
+    window_.Invalidate(PixelRect());
+  }
+}
+
+void Win32Control::SetLeft(double twips) { Changed(left_, twips); }
+void Win32Control::SetTop(double twips) { Changed(top_, twips); }
+void Win32Control::SetWidth(double twips) { Changed(width_, twips); }
+void Win32Control::SetHeight(double twips) { Changed(height_, twips); }
+
+void Win32Control::SetCaption(const std::string& text) {
+  if (text == caption_) return;
+  caption_ = text;
+  if (visible_) window_.Invalidate(PixelRect());
+}
+
+// --- Windows ------------------------------------------------------------------
+
+Win32Window::Win32Window(Win32Runtime& runtime, const WindowDesign& design, WindowEvents& events)
+    : runtime_(runtime), name_(design.name), events_(events), scaleUnit_(design.scaleUnit) {
+  const int width = TwipsToPixels(design.clientWidth, TppX());
+  const int height = TwipsToPixels(design.clientHeight, TppY());
+  // No border and no caption bar: the client area is the whole window. The
+  // system menu and minimise box let the taskbar minimise and restore it.
+  const DWORD style = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+  ::CreateWindowExW(0, ClassName(), L"", style, 0, 0, width, height, nullptr, nullptr, runtime.Instance(),
+                    this);
+  if (hwnd_ == nullptr) RaiseLastError("CreateWindowEx");
+  if (design.programIcon) {
+    icon_ = reinterpret_cast<IconRef>(runtime.ProgramIcon());
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(runtime.ProgramIcon()));
+    ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(runtime.ProgramSmallIcon()));
+  }
+}
+
+Win32Window::~Win32Window() {
+  controls_.clear();
+  if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
+}
+
+LRESULT CALLBACK Win32Window::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Win32Window*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (self == nullptr) return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->hwnd_ = nullptr;
+    return ::DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CLOSE:
+      // The form decides; the default would destroy the window.
+      Dispatch([&] { events_.CloseRequested(); });
+      return 0;
+    case WM_ENDSESSION:
+      if (wParam != 0) Dispatch([&] { events_.CloseRequested(); });
+      return 0;
+    case WM_SIZE: Dispatch([&] { events_.Resized(); }); return 0;
+    case WM_TIMER: {
+      const auto it = timers_.find(wParam);
+      if (it != timers_.end()) it->second->Fire();
+      return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK: MouseButton(message, wParam, lParam); return 0;
+    case WM_MOUSEMOVE: MouseMoved(wParam, lParam); return 0;
+    case WM_CAPTURECHANGED:
+      pressed_ = nullptr;
+      pressedButton_ = 0;
+      return 0;
+    case WM_SETCURSOR:
+      if (LOWORD(lParam) == HTCLIENT) {
+        POINT p{};
+        ::GetCursorPos(&p);
+        ::ScreenToClient(hwnd_, &p);
+        const Win32Control* control = pressed_ != nullptr ? pressed_ : ControlAt(p);
+        ::SetCursor(::LoadCursorW(nullptr, CursorFor(control ? control->Pointer() : MousePointer::Default)));
+        return TRUE;
+      }
+      break;
+    case WM_PAINT: Paint(); return 0;
+    default: break;
+  }
+  return ::DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+Win32Control* Win32Window::ControlAt(POINT client) const {
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    if (!(*it)->Visible()) continue;
+    const RECT r = (*it)->PixelRect();
+    if (::PtInRect(&r, client)) return it->get();
+  }
+  return nullptr;
+}
+
+void Win32Window::MouseButton(UINT message, WPARAM wParam, LPARAM lParam) {
+  const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  int button = kLeftButton;
+  if (message == WM_RBUTTONDOWN || message == WM_RBUTTONUP || message == WM_RBUTTONDBLCLK)
+    button = kRightButton;
+  if (message == WM_MBUTTONDOWN || message == WM_MBUTTONUP || message == WM_MBUTTONDBLCLK)
+    button = kMiddleButton;
+  const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
+  const bool dbl = message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
+  const int shift = ShiftState(wParam);
+
+  Win32Control* target = pressed_ != nullptr ? pressed_ : ControlAt(p);
+  const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
+  const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
+  if (down || dbl) {
+    if (dbl && target != nullptr && target->Events() != nullptr) {
+      Dispatch([&] { target->Events()->DblClick(); });
+    }
+    pressed_ = target;
+    pressedButton_ = button;
+    ::SetCapture(hwnd_);
+    if (target != nullptr) {
+      const double x = PixelsToTwips(p.x, TppX()) - target->Left();
+      const double y = PixelsToTwips(p.y, TppY()) - target->Top();
+      if (target->Events() != nullptr) Dispatch([&] { target->Events()->MouseDown(button, shift, x, y); });
+    } else {
+      Dispatch([&] { events_.MouseDown(button, shift, p.x * scaleX, p.y * scaleY); });
+    }
+    return;
+  }
+
+  // A release: the control pressed gets it, and a click when the pointer is
+  // still over it.
+  Win32Control* pressed = pressed_;
+  const bool hadCapture = ::GetCapture() == hwnd_;
+  pressed_ = nullptr;
+  if (hadCapture) ::ReleaseCapture();
+  if (pressed != nullptr) {
+    const double x = PixelsToTwips(p.x, TppX()) - pressed->Left();
+    const double y = PixelsToTwips(p.y, TppY()) - pressed->Top();
+    ControlEvents* events = pressed->Events();
+    if (events != nullptr) {
+      Dispatch([&] { events->MouseUp(button, shift, x, y); });
+      if (ControlAt(p) == pressed) Dispatch([&] { events->Click(); });
+    }
+  } else {
+    Dispatch([&] { events_.MouseUp(button, shift, p.x * scaleX, p.y * scaleY); });
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    if (::PtInRect(&client, p) && ControlAt(p) == nullptr) Dispatch([&] { events_.Click(); });
+  }
+}
+
+void Win32Window::MouseMoved(WPARAM wParam, LPARAM lParam) {
+  const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  const int buttons = Buttons(wParam);
+  const int shift = ShiftState(wParam);
+  Win32Control* target = pressed_ != nullptr ? pressed_ : ControlAt(p);
+  if (target != nullptr) {
+    if (target->Events() == nullptr) return;
+    const double x = PixelsToTwips(p.x, TppX()) - target->Left();
+    const double y = PixelsToTwips(p.y, TppY()) - target->Top();
+    Dispatch([&] { target->Events()->MouseMove(buttons, shift, x, y); });
+    return;
+  }
+  const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
+  const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
+  Dispatch([&] { events_.MouseMove(buttons, shift, p.x * scaleX, p.y * scaleY); });
+}
+
+void Win32Window::Paint() {
+  PAINTSTRUCT ps{};
+  HDC dc = ::BeginPaint(hwnd_, &ps);
+  if (dc == nullptr) return;
+  for (const auto& control : controls_) {
+    if (!control->Visible() || !control->IsLabel() || control->Caption().empty()) continue;
+    RECT r = control->PixelRect();
+    const std::wstring text = Wide(control->Caption());
+    ::SetBkMode(dc, TRANSPARENT);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
+  }
+  ::EndPaint(hwnd_, &ps);
+}
+
+void Win32Window::Invalidate(const RECT& pixels) {
+  if (hwnd_ != nullptr) ::InvalidateRect(hwnd_, &pixels, TRUE);
+}
+
+std::string Win32Window::Caption() const {
+  const int length = ::GetWindowTextLengthW(hwnd_);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = ::GetWindowTextW(hwnd_, text.data(), length + 1);
+  return Utf8(text.data(), got);
+}
+
+void Win32Window::SetCaption(const std::string& text) {
+  if (!::SetWindowTextW(hwnd_, Wide(text).c_str())) RaiseLastError("SetWindowText");
+}
+
+void Win32Window::SetIcon(IconRef icon) {
+  icon_ = icon;
+  const auto value = static_cast<LPARAM>(icon);
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, value);
+  // The start-up window's icon comes with a small image drawn for the size.
+  const bool programIcon = icon == reinterpret_cast<IconRef>(runtime_.ProgramIcon());
+  ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL,
+                 programIcon ? reinterpret_cast<LPARAM>(runtime_.ProgramSmallIcon()) : value);
+}
+
+void Win32Window::Show(Window* owner) {
+  auto* native = dynamic_cast<Win32Window*>(owner);
+  if (owner != nullptr && native == nullptr) throw Error("not a window of this platform");
+  for (Win32Window* o = native; o != nullptr; o = o->owner_) {
+    if (o == this) throw Error("an owner chain may not loop");
+  }
+  // GWLP_HWNDPARENT on a top-level window sets its owner.
+  ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(native ? native->hwnd_ : nullptr));
+  owner_ = native;
+  ::ShowWindow(hwnd_, SW_SHOW);
+}
+
+void Win32Window::Hide() { ::ShowWindow(hwnd_, SW_HIDE); }
+
+bool Win32Window::Visible() const { return ::IsWindowVisible(hwnd_) != FALSE; }
+
+RECT Win32Window::Bounds() const {
+  if (::IsIconic(hwnd_)) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    if (::GetWindowPlacement(hwnd_, &wp)) return wp.rcNormalPosition;
+  }
+  RECT r{};
+  if (!::GetWindowRect(hwnd_, &r)) RaiseLastError("GetWindowRect");
+  return r;
+}
+
+// Writes that change nothing are dropped: the frame's 10 ms placement tick
+// would otherwise move three windows a hundred times a second for nothing.
+void Win32Window::Place(const RECT& bounds) {
+  if (SameRect(bounds, Bounds())) return;
+  if (::IsIconic(hwnd_)) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    ::GetWindowPlacement(hwnd_, &wp);
+    wp.rcNormalPosition = bounds;
+    wp.showCmd = SW_SHOWMINNOACTIVE;
+    if (!::SetWindowPlacement(hwnd_, &wp)) RaiseLastError("SetWindowPlacement");
+    return;
+  }
+  if (!::SetWindowPos(hwnd_, nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
+                      bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER)) {
+    RaiseLastError("SetWindowPos");
+  }
+}
+
+double Win32Window::Left() const { return PixelsToTwips(Bounds().left, TppX()); }
+double Win32Window::Top() const { return PixelsToTwips(Bounds().top, TppY()); }
+double Win32Window::Width() const {
+  const RECT r = Bounds();
+  return PixelsToTwips(r.right - r.left, TppX());
+}
+double Win32Window::Height() const {
+  const RECT r = Bounds();
+  return PixelsToTwips(r.bottom - r.top, TppY());
+}
+
+void Win32Window::SetLeft(double twips) {
+  RECT r = Bounds();
+  const LONG width = r.right - r.left;
+  r.left = TwipsToPixels(twips, TppX());
+  r.right = r.left + width;
+  Place(r);
+}
+void Win32Window::SetTop(double twips) {
+  RECT r = Bounds();
+  const LONG height = r.bottom - r.top;
+  r.top = TwipsToPixels(twips, TppY());
+  r.bottom = r.top + height;
+  Place(r);
+}
+void Win32Window::SetWidth(double twips) {
+  RECT r = Bounds();
+  r.right = r.left + TwipsToPixels(twips, TppX());
+  Place(r);
+}
+void Win32Window::SetHeight(double twips) {
+  RECT r = Bounds();
+  r.bottom = r.top + TwipsToPixels(twips, TppY());
+  Place(r);
+}
+
+// Borderless: the client area is the whole window, also while minimised.
+double Win32Window::ScaleWidth() const {
+  const RECT r = Bounds();
+  const LONG pixels = r.right - r.left;
+  return scaleUnit_ == ScaleUnit::Pixels ? pixels : PixelsToTwips(pixels, TppX());
+}
+double Win32Window::ScaleHeight() const {
+  const RECT r = Bounds();
+  const LONG pixels = r.bottom - r.top;
+  return scaleUnit_ == ScaleUnit::Pixels ? pixels : PixelsToTwips(pixels, TppY());
+}
+
+WindowState Win32Window::State() const {
+  if (::IsIconic(hwnd_)) return WindowState::Minimized;
+  if (::IsZoomed(hwnd_)) return WindowState::Maximized;
+  return WindowState::Normal;
+}
+
+void Win32Window::SetState(WindowState state) {
+  if (state == State()) return;
+  switch (state) {
+    case WindowState::Minimized: ::ShowWindow(hwnd_, SW_MINIMIZE); break;
+    case WindowState::Maximized: ::ShowWindow(hwnd_, SW_MAXIMIZE); break;
+    case WindowState::Normal: ::ShowWindow(hwnd_, SW_RESTORE); break;
+  }
+}
+
+std::unique_ptr<Timer> Win32Window::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
+  const UINT_PTR id = nextTimerId_++;
+  auto timer = std::make_unique<Win32Timer>(*this, id, intervalMs, std::move(tick));
+  timers_[id] = timer.get();
+  timer->SetEnabled(enabled);
+  return timer;
+}
+
+Control& Win32Window::AddControl(const ControlDesign& design, ControlEvents* events) {
+  controls_.push_back(std::make_unique<Win32Control>(*this, design, events));
+  if (design.visible) Invalidate(controls_.back()->PixelRect());
+  return *controls_.back();
+}
+
+}  // namespace tarnhold::platform::win32

@@ -1,0 +1,178 @@
+#pragma once
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/win32_util.h"
+#include "platform/window.h"
+
+namespace tarnhold::platform::win32 {
+
+class Win32Window;
+
+class Win32Screen final : public Screen {
+ public:
+  Win32Screen();
+  double Width() const override;
+  double Height() const override;
+  double TwipsPerPixelX() const override { return tppX_; }
+  double TwipsPerPixelY() const override { return tppY_; }
+
+ private:
+  double tppX_ = 15;
+  double tppY_ = 15;
+};
+
+class Win32Runtime final : public WindowRuntime {
+ public:
+  explicit Win32Runtime(HINSTANCE instance);
+  ~Win32Runtime() override;
+  Win32Runtime(const Win32Runtime&) = delete;
+  Win32Runtime& operator=(const Win32Runtime&) = delete;
+
+  std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
+  const Screen& GetScreen() const override { return screen_; }
+  PixelPoint CursorPos() const override;
+
+  HINSTANCE Instance() const { return instance_; }
+  HICON ProgramIcon() const { return bigIcon_; }
+  HICON ProgramSmallIcon() const { return smallIcon_; }
+
+ private:
+  HINSTANCE instance_;
+  Win32Screen screen_;
+  HICON bigIcon_ = nullptr;  // shared resource icons: never destroyed
+  HICON smallIcon_ = nullptr;
+};
+
+class Win32Timer final : public Timer {
+ public:
+  Win32Timer(Win32Window& window, UINT_PTR id, int interval, std::function<void()> tick);
+  ~Win32Timer() override;
+  Win32Timer(const Win32Timer&) = delete;
+  Win32Timer& operator=(const Win32Timer&) = delete;
+  bool Enabled() const override { return enabled_; }
+  void SetEnabled(bool enabled) override;
+  int Interval() const override { return interval_; }
+  void Fire();
+
+ private:
+  Win32Window& window_;
+  UINT_PTR id_;
+  int interval_;
+  bool enabled_ = false;
+  std::function<void()> tick_;
+};
+
+class Win32Control final : public Control {
+ public:
+  Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events);
+  const std::string& Name() const override { return name_; }
+  bool Visible() const override { return visible_; }
+  void SetVisible(bool visible) override;
+  double Left() const override { return left_; }
+  void SetLeft(double twips) override;
+  double Top() const override { return top_; }
+  void SetTop(double twips) override;
+  double Width() const override { return width_; }
+  void SetWidth(double twips) override;
+  double Height() const override { return height_; }
+  void SetHeight(double twips) override;
+  MousePointer Pointer() const override { return pointer_; }
+  void SetPointer(MousePointer pointer) override { pointer_ = pointer; }
+  std::string Caption() const override { return caption_; }
+  void SetCaption(const std::string& text) override;
+
+  ControlEvents* Events() const { return events_; }
+  RECT PixelRect() const;
+  bool IsLabel() const { return kind_ == ControlKind::Label; }
+
+ private:
+  void Changed(double& field, double value);
+  Win32Window& window_;
+  std::string name_;
+  ControlKind kind_;
+  ControlEvents* events_;
+  bool visible_;
+  double left_, top_, width_, height_;
+  MousePointer pointer_ = MousePointer::Default;
+  std::string caption_;
+};
+
+class Win32Window final : public Window {
+ public:
+  Win32Window(Win32Runtime& runtime, const WindowDesign& design, WindowEvents& events);
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
+
+  const std::string& Name() const override { return name_; }
+  std::string Caption() const override;
+  void SetCaption(const std::string& text) override;
+  IconRef Icon() const override { return icon_; }
+  void SetIcon(IconRef icon) override;
+  void Show(Window* owner) override;
+  void Hide() override;
+  bool Visible() const override;
+  Window* Owner() const override { return owner_; }
+  double Left() const override;
+  void SetLeft(double twips) override;
+  double Top() const override;
+  void SetTop(double twips) override;
+  double Width() const override;
+  void SetWidth(double twips) override;
+  double Height() const override;
+  void SetHeight(double twips) override;
+  double ScaleWidth() const override;
+  double ScaleHeight() const override;
+  WindowState State() const override;
+  void SetState(WindowState state) override;
+  std::uintptr_t Handle() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
+  std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled, std::function<void()> tick) override;
+  Control& AddControl(const ControlDesign& design, ControlEvents* events) override;
+
+  HWND hwnd() const { return hwnd_; }
+  double TppX() const { return runtime_.GetScreen().TwipsPerPixelX(); }
+  double TppY() const { return runtime_.GetScreen().TwipsPerPixelY(); }
+  void Invalidate(const RECT& pixels);
+  void ForgetTimer(UINT_PTR id) { timers_.erase(id); }
+
+  static const wchar_t* ClassName() { return L"TarnholdForm"; }
+  static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+ private:
+  LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // The rectangle the window has, or will have when restored, in pixels.
+  RECT Bounds() const;
+  void Place(const RECT& bounds);
+  Win32Control* ControlAt(POINT client) const;
+  void MouseButton(UINT message, WPARAM wParam, LPARAM lParam);
+  void MouseMoved(WPARAM wParam, LPARAM lParam);
+  void Paint();
+
+  Win32Runtime& runtime_;
+  std::string name_;
+  WindowEvents& events_;
+  ScaleUnit scaleUnit_;
+  HWND hwnd_ = nullptr;
+  IconRef icon_ = 0;
+  Win32Window* owner_ = nullptr;
+  std::vector<std::unique_ptr<Win32Control>> controls_;  // in z-order, bottom first
+  std::map<UINT_PTR, Win32Timer*> timers_;
+  UINT_PTR nextTimerId_ = 1;
+  Win32Control* pressed_ = nullptr;  // holds the mouse capture until release
+  int pressedButton_ = 0;
+};
+
+// What every handler call goes through: a failing handler is abandoned and the
+// program goes on. Nothing unwinds through the system's frames.
+template <class Handler>
+void Dispatch(Handler&& handler) noexcept {
+  try {
+    handler();
+  } catch (...) {
+  }
+}
+
+}  // namespace tarnhold::platform::win32

@@ -1,0 +1,125 @@
+#include "wine_support.h"
+
+#include <stdexcept>
+
+namespace tarnhold::winetest {
+
+Child::Child(const std::wstring& exe, const std::wstring& arguments) {
+  std::wstring commandLine = L"\"" + exe + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info_)) {
+    throw std::runtime_error("CreateProcess failed");
+  }
+}
+
+Child::~Child() {
+  if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+    ::TerminateProcess(info_.hProcess, 99);
+    ::WaitForSingleObject(info_.hProcess, 10000);
+  }
+  ::CloseHandle(info_.hThread);
+  ::CloseHandle(info_.hProcess);
+}
+
+bool Child::WaitForExit(DWORD milliseconds, DWORD& code) const {
+  if (::WaitForSingleObject(info_.hProcess, milliseconds) != WAIT_OBJECT_0) return false;
+  return ::GetExitCodeProcess(info_.hProcess, &code) != FALSE;
+}
+
+namespace {
+struct Search {
+  DWORD pid;
+  std::vector<TopWindow>* out;
+};
+
+BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (pid != search->pid) return TRUE;
+  TopWindow w;
+  w.hwnd = hwnd;
+  wchar_t title[256] = {};
+  ::GetWindowTextW(hwnd, title, 256);
+  w.title = title;
+  w.visible = ::IsWindowVisible(hwnd) != FALSE;
+  w.owner = ::GetWindow(hwnd, GW_OWNER);
+  ::GetWindowRect(hwnd, &w.bounds);
+  search->out->push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+std::vector<TopWindow> Child::Windows() const {
+  std::vector<TopWindow> windows;
+  Search search{info_.dwProcessId, &windows};
+  ::EnumWindows(&Collect, reinterpret_cast<LPARAM>(&search));
+  return windows;
+}
+
+bool WaitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
+  for (;;) {
+    if (condition()) return true;
+    if (::GetTickCount64() >= deadline) return false;
+    ::Sleep(1);  // a poll interval, not a guess at how long anything takes
+  }
+}
+
+std::wstring OwnFolder() {
+  wchar_t path[MAX_PATH] = {};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void RemoveTree(const std::wstring& path) {
+  if (!IsFolder(path)) return;
+  WIN32_FIND_DATAW found{};
+  HANDLE find = ::FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring full = path + L"\\" + name;
+      if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        RemoveTree(full);
+      } else {
+        ::SetFileAttributesW(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(full.c_str());
+      }
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+  }
+  ::RemoveDirectoryW(path.c_str());
+}
+
+void CopyInto(const std::wstring& from, const std::wstring& folder, const std::wstring& name) {
+  ::CreateDirectoryW(folder.c_str(), nullptr);
+  if (!::CopyFileW(from.c_str(), (folder + L"\\" + name).c_str(), FALSE)) {
+    throw std::runtime_error("CopyFile failed");
+  }
+}
+
+LARGE_INTEGER Now() {
+  LARGE_INTEGER t;
+  ::QueryPerformanceCounter(&t);
+  return t;
+}
+
+double SecondsSince(LARGE_INTEGER start) {
+  LARGE_INTEGER now = Now();
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+}  // namespace tarnhold::winetest
