@@ -7,6 +7,10 @@ namespace tarnhold {
 
 class Program;
 
+// A window as designed: its name and client size in twips.
+platform::WindowDesign FormDesign(const char* name, double clientWidth, double clientHeight,
+                                  platform::ScaleUnit scaleUnit = platform::ScaleUnit::Twips);
+
 // One window of the program. The Program creates it on first use, then runs
 // its load handler; hiding never unloads it.
 class Form : public platform::WindowEvents {
@@ -24,6 +28,7 @@ class Form : public platform::WindowEvents {
 
  protected:
   friend class Program;
+
   // Makes the native window (hidden) and the window's controls.
   void Create();
   virtual void CreateControls() {}

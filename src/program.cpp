@@ -7,6 +7,16 @@
 
 namespace tarnhold {
 
+platform::WindowDesign FormDesign(const char* name, double clientWidth, double clientHeight,
+                                  platform::ScaleUnit scaleUnit) {
+  platform::WindowDesign design;
+  design.name = name;
+  design.clientWidth = clientWidth;
+  design.clientHeight = clientHeight;
+  design.scaleUnit = scaleUnit;
+  return design;
+}
+
 Form::Form(Program& program, platform::WindowDesign design)
     : program_(program), ctx_(program.ctx), design_(std::move(design)) {}
 

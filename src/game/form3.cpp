@@ -5,17 +5,7 @@
 
 namespace tarnhold {
 
-namespace {
-platform::WindowDesign Form3Design() {
-  platform::WindowDesign design;
-  design.name = "Form3";
-  design.clientWidth = 15000;
-  design.clientHeight = 10500;
-  return design;
-}
-}  // namespace
-
-Form3::Form3(Program& program) : Form(program, Form3Design()) {}
+Form3::Form3(Program& program) : Form(program, FormDesign("Form3", 15000, 10500)) {}
 
 // The game window's controls, its placement on the work area and the game's
 // start and stop arrive with the game window itself.

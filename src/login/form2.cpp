@@ -5,17 +5,7 @@
 
 namespace tarnhold {
 
-namespace {
-platform::WindowDesign Form2Design() {
-  platform::WindowDesign design;
-  design.name = "Form2";
-  design.clientWidth = 9300;
-  design.clientHeight = 6240;
-  return design;
-}
-}  // namespace
-
-Form2::Form2(Program& program) : Form(program, Form2Design()) {}
+Form2::Form2(Program& program) : Form(program, FormDesign("Form2", 9300, 6240)) {}
 
 // Errors are not trapped here: a failure ends the handler and goes to the
 // statement of the start-up that caused the load.

@@ -5,18 +5,8 @@
 
 namespace tarnhold {
 
-namespace {
-platform::WindowDesign ButtonDesign(const char* name, double sizeTwips) {
-  platform::WindowDesign design;
-  design.name = name;
-  design.clientWidth = sizeTwips;
-  design.clientHeight = sizeTwips;
-  return design;
-}
-}  // namespace
-
 FrameButton::FrameButton(Program& program, const char* name, double sizeTwips)
-    : Form(program, ButtonDesign(name, sizeTwips)), sizeTwips_(sizeTwips) {}
+    : Form(program, FormDesign(name, sizeTwips, sizeTwips)), sizeTwips_(sizeTwips) {}
 
 void FrameButton::CreateControls() {
   platform::ControlDesign picture;

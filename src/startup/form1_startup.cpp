@@ -16,11 +16,7 @@ namespace {
 
 // Form1 draws in pixels; its client area is designed at 1050 x 630 pixels.
 platform::WindowDesign Form1Design() {
-  platform::WindowDesign design;
-  design.name = "Form1";
-  design.clientWidth = 15750;
-  design.clientHeight = 9450;
-  design.scaleUnit = platform::ScaleUnit::Pixels;
+  platform::WindowDesign design = FormDesign("Form1", 15750, 9450, platform::ScaleUnit::Pixels);
   design.programIcon = true;
   return design;
 }

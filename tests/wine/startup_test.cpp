@@ -86,25 +86,20 @@ TEST(Startup, FromADownloadFolderMakesTheDataFolderAndShowsTheLoginScreen) {
   // X window shows the icon).
 }
 
-TEST(Startup, ASystemCloseOfTheFrameEndsTheProgram) {
+// Closing one of the login screen's windows by the system ends the program.
+void ExpectSystemCloseEnds(const TopWindow* LoginScreen::*which) {
   Child client(InstallDownload(L"Veltrotarn.exe"), L"");
   ASSERT_TRUE(WaitUntil(30s, [&] { return LoginScreenShown(client); }));
   const auto windows = client.Windows();
-  ::PostMessageW(Classify(windows).frame->hwnd, WM_CLOSE, 0, 0);
+  ::PostMessageW((Classify(windows).*which)->hwnd, WM_CLOSE, 0, 0);
   DWORD code = 1;
   ASSERT_TRUE(client.WaitForExit(10000, code)) << "still running 10 s after WM_CLOSE";
   EXPECT_EQ(code, 0u);
 }
 
-TEST(Startup, ClosingTheLoginPageEndsTheProgramLikeTheFrame) {
-  Child client(InstallDownload(L"Veltrotarn.exe"), L"");
-  ASSERT_TRUE(WaitUntil(30s, [&] { return LoginScreenShown(client); }));
-  const auto windows = client.Windows();
-  ::PostMessageW(Classify(windows).page->hwnd, WM_CLOSE, 0, 0);
-  DWORD code = 1;
-  ASSERT_TRUE(client.WaitForExit(10000, code));
-  EXPECT_EQ(code, 0u);
-}
+TEST(Startup, ASystemCloseOfTheFrameEndsTheProgram) { ExpectSystemCloseEnds(&LoginScreen::frame); }
+
+TEST(Startup, ClosingTheLoginPageEndsTheProgramLikeTheFrame) { ExpectSystemCloseEnds(&LoginScreen::page); }
 
 TEST(Startup, ClosingTheGameWindowDoesNotEndTheProgram) {
   Child client(InstallDownload(L"Veltrotarn.exe"), L"");

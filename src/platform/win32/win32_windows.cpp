@@ -426,30 +426,25 @@ double Win32Window::Height() const {
   return PixelsToTwips(r.bottom - r.top, TppY());
 }
 
-void Win32Window::SetLeft(double twips) {
+// Moves keep the size and sizes keep the top-left corner.
+void Win32Window::SetEdge(double twips, bool horizontal, bool size) {
   RECT r = Bounds();
-  const LONG width = r.right - r.left;
-  r.left = TwipsToPixels(twips, TppX());
-  r.right = r.left + width;
+  LONG& start = horizontal ? r.left : r.top;
+  LONG& end = horizontal ? r.right : r.bottom;
+  const LONG pixels = TwipsToPixels(twips, horizontal ? TppX() : TppY());
+  if (size) {
+    end = start + pixels;
+  } else {
+    end += pixels - start;
+    start = pixels;
+  }
   Place(r);
 }
-void Win32Window::SetTop(double twips) {
-  RECT r = Bounds();
-  const LONG height = r.bottom - r.top;
-  r.top = TwipsToPixels(twips, TppY());
-  r.bottom = r.top + height;
-  Place(r);
-}
-void Win32Window::SetWidth(double twips) {
-  RECT r = Bounds();
-  r.right = r.left + TwipsToPixels(twips, TppX());
-  Place(r);
-}
-void Win32Window::SetHeight(double twips) {
-  RECT r = Bounds();
-  r.bottom = r.top + TwipsToPixels(twips, TppY());
-  Place(r);
-}
+
+void Win32Window::SetLeft(double twips) { SetEdge(twips, true, false); }
+void Win32Window::SetTop(double twips) { SetEdge(twips, false, false); }
+void Win32Window::SetWidth(double twips) { SetEdge(twips, true, true); }
+void Win32Window::SetHeight(double twips) { SetEdge(twips, false, true); }
 
 // Borderless: the client area is the whole window, also while minimised.
 double Win32Window::ScaleWidth() const {

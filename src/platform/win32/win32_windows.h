@@ -146,6 +146,7 @@ class Win32Window final : public Window {
   // The rectangle the window has, or will have when restored, in pixels.
   RECT Bounds() const;
   void Place(const RECT& bounds);
+  void SetEdge(double twips, bool horizontal, bool size);
   Win32Control* ControlAt(POINT client) const;
   void MouseButton(UINT message, WPARAM wParam, LPARAM lParam);
   void MouseMoved(WPARAM wParam, LPARAM lParam);
