@@ -282,12 +282,23 @@ std::vector<FsoDrive> SimPlatform::FsoDrives() const {
   for (const auto& [letter, drive] : drives_) {
     int type = kFsoDriveUnknown;
     switch (drive.type) {
-      case kDriveRemovable: type = kFsoDriveRemovable; break;
-      case kDriveFixed: type = kFsoDriveFixed; break;
-      case kDriveRemote: type = kFsoDriveNetwork; break;
-      case kDriveCdRom: type = kFsoDriveCdRom; break;
-      case kDriveRamDisk: type = kFsoDriveRamDisk; break;
-      default: break;
+      case kDriveRemovable:
+        type = kFsoDriveRemovable;
+        break;
+      case kDriveFixed:
+        type = kFsoDriveFixed;
+        break;
+      case kDriveRemote:
+        type = kFsoDriveNetwork;
+        break;
+      case kDriveCdRom:
+        type = kFsoDriveCdRom;
+        break;
+      case kDriveRamDisk:
+        type = kFsoDriveRamDisk;
+        break;
+      default:
+        break;
     }
     out.emplace_back(FsoDrive{type, std::string(1, letter) + ":"});
   }

@@ -25,12 +25,18 @@ std::wstring FileNameOf(const std::wstring& path) { return path.substr(path.find
 
 int FsoType(UINT driveType) {
   switch (driveType) {
-    case DRIVE_REMOVABLE: return kFsoDriveRemovable;
-    case DRIVE_FIXED: return kFsoDriveFixed;
-    case DRIVE_REMOTE: return kFsoDriveNetwork;
-    case DRIVE_CDROM: return kFsoDriveCdRom;
-    case DRIVE_RAMDISK: return kFsoDriveRamDisk;
-    default: return kFsoDriveUnknown;
+    case DRIVE_REMOVABLE:
+      return kFsoDriveRemovable;
+    case DRIVE_FIXED:
+      return kFsoDriveFixed;
+    case DRIVE_REMOTE:
+      return kFsoDriveNetwork;
+    case DRIVE_CDROM:
+      return kFsoDriveCdRom;
+    case DRIVE_RAMDISK:
+      return kFsoDriveRamDisk;
+    default:
+      return kFsoDriveUnknown;
   }
 }
 

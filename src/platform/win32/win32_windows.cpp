@@ -32,11 +32,16 @@ int ShiftState(WPARAM wParam) {
 
 LPCWSTR CursorFor(MousePointer pointer) {
   switch (pointer) {
-    case MousePointer::SizeNESW: return IDC_SIZENESW;
-    case MousePointer::SizeNS: return IDC_SIZENS;
-    case MousePointer::SizeNWSE: return IDC_SIZENWSE;
-    case MousePointer::SizeWE: return IDC_SIZEWE;
-    default: return IDC_ARROW;
+    case MousePointer::SizeNESW:
+      return IDC_SIZENESW;
+    case MousePointer::SizeNS:
+      return IDC_SIZENS;
+    case MousePointer::SizeNWSE:
+      return IDC_SIZENWSE;
+    case MousePointer::SizeWE:
+      return IDC_SIZEWE;
+    default:
+      return IDC_ARROW;
   }
 }
 
@@ -215,7 +220,18 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       if (wParam != 0) Dispatch([&] { events_.CloseRequested(); });
       return 0;
-    case WM_SIZE: Dispatch([&] { events_.Resized(); }); return 0;
+    case WM_SIZE:
+      // Windows hides a minimised window's owned popups and shows them on the
+      // restore; Wine without a window manager does not, so say it outright.
+      if (wParam == SIZE_MINIMIZED) {
+        ::ShowOwnedPopups(hwnd_, FALSE);
+        ownedHidden_ = true;
+      } else if (ownedHidden_) {
+        ::ShowOwnedPopups(hwnd_, TRUE);
+        ownedHidden_ = false;
+      }
+      Dispatch([&] { events_.Resized(); });
+      return 0;
     case WM_TIMER: {
       const auto it = timers_.find(wParam);
       if (it != timers_.end()) it->second->Fire();
@@ -229,8 +245,12 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MBUTTONUP:
     case WM_LBUTTONDBLCLK:
     case WM_RBUTTONDBLCLK:
-    case WM_MBUTTONDBLCLK: MouseButton(message, wParam, lParam); return 0;
-    case WM_MOUSEMOVE: MouseMoved(wParam, lParam); return 0;
+    case WM_MBUTTONDBLCLK:
+      MouseButton(message, wParam, lParam);
+      return 0;
+    case WM_MOUSEMOVE:
+      MouseMoved(wParam, lParam);
+      return 0;
     case WM_CAPTURECHANGED:
       pressed_ = nullptr;
       pressedButton_ = 0;
@@ -245,8 +265,11 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
-    case WM_PAINT: Paint(); return 0;
-    default: break;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    default:
+      break;
   }
   return ::DefWindowProcW(hwnd_, message, wParam, lParam);
 }
@@ -467,9 +490,15 @@ WindowState Win32Window::State() const {
 void Win32Window::SetState(WindowState state) {
   if (state == State()) return;
   switch (state) {
-    case WindowState::Minimized: ::ShowWindow(hwnd_, SW_MINIMIZE); break;
-    case WindowState::Maximized: ::ShowWindow(hwnd_, SW_MAXIMIZE); break;
-    case WindowState::Normal: ::ShowWindow(hwnd_, SW_RESTORE); break;
+    case WindowState::Minimized:
+      ::ShowWindow(hwnd_, SW_MINIMIZE);
+      break;
+    case WindowState::Maximized:
+      ::ShowWindow(hwnd_, SW_MAXIMIZE);
+      break;
+    case WindowState::Normal:
+      ::ShowWindow(hwnd_, SW_RESTORE);
+      break;
   }
 }
 

@@ -164,6 +164,7 @@ class Win32Window final : public Window {
   UINT_PTR nextTimerId_ = 1;
   Win32Control* pressed_ = nullptr;  // holds the mouse capture until release
   int pressedButton_ = 0;
+  bool ownedHidden_ = false;  // by a minimise, until the restore
 };
 
 // What every handler call goes through: a failing handler is abandoned and the
