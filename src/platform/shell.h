@@ -27,19 +27,21 @@ class ScriptShell {
   virtual void RegDelete(const std::string& name) = 0;
 };
 
+// What a backend does not provide fails as the runtime fails a call it
+// cannot make.
 class Shell {
  public:
   virtual ~Shell() = default;
   // Creates "Wscript.shell"; throws when it cannot be created.
-  virtual std::unique_ptr<ScriptShell> CreateScriptShell() = 0;
+  virtual std::unique_ptr<ScriptShell> CreateScriptShell();
   // SHGetSpecialFolderPath into a buffer of 255 characters; the buffer as it
   // then stands, NUL characters included.
-  virtual std::string SpecialFolderPath(std::uintptr_t owner, int csidl, bool create) = 0;
+  virtual std::string SpecialFolderPath(std::uintptr_t owner, int csidl, bool create);
   // Shell_NotifyIcon with the 88-byte ANSI record.
-  virtual bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) = 0;
-  virtual void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) = 0;
+  virtual bool NotifyIcon(int message, const std::vector<std::uint8_t>& record);
+  virtual void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file);
   // Starts a command line with a window style (0 hidden, 6 minimised), no wait.
-  virtual void StartProcess(const std::string& commandLine, int windowStyle) = 0;
+  virtual void StartProcess(const std::string& commandLine, int windowStyle);
 };
 
 }  // namespace tarnhold::platform

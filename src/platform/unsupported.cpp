@@ -2,6 +2,7 @@
 // the runtime fails a call it cannot make, so error-skipping callers go on.
 #include "platform/error.h"
 #include "platform/graphics.h"
+#include "platform/shell.h"
 #include "platform/window.h"
 
 namespace tarnhold::platform {
@@ -43,5 +44,15 @@ void Graphics::ReleaseMouseCapture() { Unavailable("mouse capture"); }
 std::intptr_t Graphics::SendWindowMessage(std::uintptr_t, std::uint32_t, std::uintptr_t, std::intptr_t) {
   Unavailable("window messages");
 }
+
+}  // namespace tarnhold::platform
+
+namespace tarnhold::platform {
+
+std::unique_ptr<ScriptShell> Shell::CreateScriptShell() { Unavailable("the script shell"); }
+std::string Shell::SpecialFolderPath(std::uintptr_t, int, bool) { Unavailable("special folders"); }
+bool Shell::NotifyIcon(int, const std::vector<std::uint8_t>&) { Unavailable("the notification area"); }
+void Shell::Execute(std::uintptr_t, const std::string&, const std::string&) { Unavailable("shell execute"); }
+void Shell::StartProcess(const std::string&, int) { Unavailable("processes"); }
 
 }  // namespace tarnhold::platform
