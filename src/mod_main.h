@@ -1,6 +1,7 @@
 #pragma once
 // The procedures that more than one window uses.
 #include <cstdint>
+#include <string>
 
 namespace tarnhold {
 
@@ -14,3 +15,13 @@ void SwitchScreen(Program& program, const std::int32_t& mode);
 
 }  // namespace modMain
 }  // namespace tarnhold
+
+namespace tarnhold::modMain {
+
+// Escapes text for the launcher's flash variables: ASCII letters stay, every
+// other single-byte character of the ANSI code page becomes "%" and its code in
+// upper-case hex without leading zeros, and a double-byte character becomes
+// the hex of its UTF-16 code unit, without "%".
+std::string UrlEscape(Program& program, const std::string& text);
+
+}  // namespace tarnhold::modMain

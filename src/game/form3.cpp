@@ -1,23 +1,329 @@
 #include "game/form3.h"
 
+#include "constants.h"
 #include "mod_main.h"
+#include "platform/geometry.h"
 #include "program.h"
 
 namespace tarnhold {
 
-Form3::Form3(Program& program) : Form(program, FormDesign("Form3", 15000, 10500)) {}
+using platform::ResumeNext;
 
-// The game window's controls, its placement on the work area and the game's
-// start and stop arrive with the game window itself.
-void Form3::Form_Load() {}
-void Form3::Formload() {}
-void Form3::FormUnload() {}
+namespace {
+
+constexpr double kDesignWidth = 15000;
+constexpr double kDesignHeight = 10500;
+constexpr double kButtonWidth = 330;  // every window button, both images of a pair
+constexpr double kButtonHeight = 420;
+constexpr double kLinkWidth = 645;
+constexpr double kLinkHeight = 285;
+constexpr double kLinkGap = 5;  // twips, not pixels
+
+constexpr const char* kFlashProgId = "ShockwaveFlash.ShockwaveFlash";
+constexpr const char* kFlashName = "flash";
+constexpr const char* kTitleTemplate = "Tarnhold %0% Server";
+
+std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+  return text;
+}
+
+// The value of "key" in the query, up to the next "&"; empty when the key is
+// not there.
+std::string QueryValue(const std::string& query, const std::string& key) {
+  const auto at = query.find(key);
+  if (at == std::string::npos) return {};
+  const auto start = at + key.size();
+  const auto end = query.find('&', start);
+  return query.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+}  // namespace
+
+Form3::Form3(Program& program) : Form(program, FormDesign("Form3", kDesignWidth, kDesignHeight)) {}
+
+platform::Control* Form3::Add(const char* name, double left, double top, double width, double height,
+                              bool visible, platform::ControlKind kind) {
+  platform::ControlDesign design;
+  design.name = name;
+  design.kind = kind;
+  design.left = left;
+  design.top = top;
+  design.width = width;
+  design.height = height;
+  design.visible = visible;
+  return &Window().AddControl(design, nullptr);
+}
+
+// In z-order, bottom first: the frame strips, the title over the top strip,
+// then the toolbar.
+void Form3::CreateControls() {
+  bgTop_ = Add("bg_top", 0, 0, kDesignWidth, 420);
+  bgLeft_ = Add("bg_left", 0, 0, 60, kDesignHeight);
+  bgRight_ = Add("bg_right", kDesignWidth - 60, 0, 60, kDesignHeight);
+  bgBottom_ = Add("bg_bottom", 0, kDesignHeight - 60, kDesignWidth, 60);
+  label1_ = Add("Label1", 120, 120, 4800, 255, true, platform::ControlKind::Label);
+  const auto pair = [&](const char* normal, const char* hover) {
+    // The hover images are designed one row lower; the load handler lifts them.
+    return ButtonPair{Add(normal, 0, 0, kButtonWidth, kButtonHeight),
+                      Add(hover, 0, 480, kButtonWidth, kButtonHeight, false)};
+  };
+  hoverOrder_ = {pair("Image_Close_1", "Image_Close_2"), pair("Image_max_1", "Image_max_2"),
+                 pair("Image_min_1", "Image_min_2"), pair("Image_full_1", "Image_full_2"),
+                 pair("Image_fush_1", "Image_fush_2")};
+  imageClear_ = Add("Image_Clear", 0, 60, kLinkWidth, kLinkHeight);
+  imageCharge_ = Add("Image_Charge", 0, 60, kLinkWidth, kLinkHeight);
+  imageWeb_ = Add("Image_Web", 0, 60, kLinkWidth, kLinkHeight);
+  imageBbs_ = Add("Image_BBS", 0, 60, kLinkWidth, kLinkHeight);
+  webBrowser1_ = &Window().AddBrowser("WebBrowser1", 480, 720, 30, 30, *this);
+  timer1_ = Window().AddTimer(100, true, [this] { Timer1_Timer(); });
+  created_ = true;
+}
+
+platform::Control& Form3::ControlNamed(const std::string& name) const {
+  for (platform::Control* c :
+       {bgTop_, bgLeft_, bgRight_, bgBottom_, label1_, imageClear_, imageCharge_, imageWeb_, imageBbs_}) {
+    if (c->Name() == name) return *c;
+  }
+  for (const ButtonPair& p : hoverOrder_) {
+    if (p.normal->Name() == name) return *p.normal;
+    if (p.hover->Name() == name) return *p.hover;
+  }
+  throw platform::Error("no control named " + name);
+}
+
+// --- Life cycle -------------------------------------------------------------------
+
+void Form3::Form_Load() {
+  for (const ButtonPair& p : hoverOrder_) {
+    p.normal->SetTop(0);
+    p.hover->SetTop(0);
+  }
+}
+
+void Form3::Formload() {
+  label1_->SetCaption("");
+  if (NormalWidth == 0 || NormalHeight == 0) SaveNormalBounds();
+  PlaceOnWorkArea();
+  Maximized = true;
+  FullScreen = false;
+  DisableFrameSizing();
+}
+
+void Form3::FormUnload() {
+  if (FlashObject != nullptr) {
+    Window().RemoveActiveX(kFlashName);
+    FlashObject = nullptr;
+  }
+  const std::vector<std::uint8_t> record(TrayIconData.begin(), TrayIconData.end());
+  ctx_.Shell32().NotifyIcon(2, record);
+}
 
 void Form3::CloseRequested() { BackToLogin(); }
 
 void Form3::BackToLogin() {
   const std::int32_t loginScreen = 0;
   modMain::SwitchScreen(program_, loginScreen);
+}
+
+void Form3::Resized() {
+  // Sizes set while the window is still being made come before its controls.
+  if (created_) Form_Resize();
+}
+
+// --- Entry and the launcher ---------------------------------------------------------
+
+void Form3::EnterToGame(const std::string& address) {
+  imageCharge_->SetVisible(false);
+  imageWeb_->SetVisible(false);
+  imageBbs_->SetVisible(false);
+  GameUrl = address;
+  JumpDone = false;
+  webBrowser1_->SetVisible(true);
+  webBrowser1_->Navigate(GameUrl);
+}
+
+bool Form3::IsLauncher(const std::string& address) const {
+  return address.find(LauncherPage) != std::string::npos && !JumpDone;
+}
+
+void Form3::CatchLauncher(const std::string& address) {
+  JumpToGame(address);
+  webBrowser1_->Navigate2(LoginUrl);
+  webBrowser1_->SetVisible(false);
+}
+
+void Form3::BeforeNavigate2(const std::string& url, bool& cancel) {
+  if (!IsLauncher(url)) return;
+  JumpDone = true;
+  cancel = true;  // the launcher page itself is never loaded
+  CatchLauncher(url);
+}
+
+void Form3::DocumentComplete(const std::string& url) {
+  if (!IsLauncher(url)) return;
+  JumpDone = true;
+  CatchLauncher(url);
+}
+
+void Form3::BeforeScriptExecute() {
+  if (!IsLauncher(webBrowser1_->LocationURL())) return;
+  JumpDone = true;
+  CatchLauncher(webBrowser1_->LocationURL());
+}
+
+void Form3::JumpToGame(const std::string& address) {
+  ResumeNext([&] {
+    if (FlashObject != nullptr) {
+      Window().RemoveActiveX(kFlashName);
+      FlashObject = nullptr;
+    }
+  });
+
+  std::string host;
+  std::string query;
+  const std::string launcher = LauncherPage;
+  const auto at = address.find(launcher);
+  ResumeNext([&] {
+    if (at == std::string::npos) throw platform::Error("invalid procedure call");
+    host = address.substr(0, at);
+  });
+  // The launcher path and exactly one more character (normally "?") are skipped.
+  ResumeNext([&] {
+    const std::size_t from = (at == std::string::npos ? 0 : at) + launcher.size() + 1;
+    query = from < address.size() ? address.substr(from) : std::string();
+  });
+  ResumeNext([&] { ServerId = QueryValue(query, "serverid="); });
+  ResumeNext([&] { UserName = QueryValue(query, "username="); });
+  ResumeNext([&] { label1_->SetCaption(ReplaceAll(kTitleTemplate, "%0%", ServerId)); });
+
+  ResumeNext([&] { FlashObject = Window().AddActiveX(kFlashProgId, kFlashName); });
+  if (FlashObject != nullptr) {
+    platform::ActiveXControl& flash = *FlashObject;
+    ResumeNext([&] { flash.SetVisible(true); });
+    ResumeNext([&] { flash.SetExtent("Height", Window().ScaleHeight()); });
+    ResumeNext([&] { flash.SetExtent("Width", Window().ScaleWidth()); });
+    std::string flashVars;
+    ResumeNext([&] {
+      flashVars = "sso=" + modMain::UrlEscape(program_, query) + "&sid=" + ServerId + "&host=" + host +
+                  "&poy=250" + "&microp=1" + "&platform=1";
+    });
+    // All as text, and the movie last: setting it starts the game.
+    ResumeNext([&] { flash.SetProperty("flashVars", flashVars); });
+    ResumeNext([&] { flash.SetProperty("Wmode", std::string("direct")); });
+    ResumeNext([&] { flash.SetProperty("Quality2", std::string("high")); });
+    ResumeNext([&] { flash.SetProperty("AllowScriptAccess", std::string("sameDomain")); });
+    ResumeNext([&] { flash.SetProperty("Allowfullscreen", std::string("true")); });
+    ResumeNext([&] { flash.SetProperty("AllowfullScreenInteractive", std::string("true")); });
+    ResumeNext([&] { flash.SetProperty("Menu", std::string("false")); });
+    ResumeNext([&] { flash.SetProperty("Movie", program_.DataFolder + "\\Kestrune.lib"); });
+  }
+  ResumeNext([&] { Form_Resize(); });
+}
+
+// --- Window modes ----------------------------------------------------------------
+
+void Form3::SaveNormalBounds() {
+  const double top = Window().Top();
+  const double left = Window().Left();
+  const double width = Window().Width();
+  const double height = Window().Height();
+  NormalTop = platform::RoundHalfEven(top);
+  NormalLeft = platform::RoundHalfEven(left);
+  NormalWidth = platform::RoundHalfEven(width);
+  NormalHeight = platform::RoundHalfEven(height);
+}
+
+void Form3::PlaceOnWorkArea() {
+  const platform::PixelRect area = ctx_.Windows().WorkArea();
+  const platform::Screen& screen = ctx_.Windows().GetScreen();
+  Window().SetTop(area.top * screen.TwipsPerPixelY());
+  Window().SetLeft(area.left * screen.TwipsPerPixelX());
+  Window().SetWidth((area.right - area.left) * screen.TwipsPerPixelX());
+  Window().SetHeight((area.bottom - area.top) * screen.TwipsPerPixelY());
+}
+
+void Form3::DisableFrameSizing() {
+  bgLeft_->SetPointer(platform::MousePointer::Default);
+  bgRight_->SetPointer(platform::MousePointer::Default);
+  bgBottom_->SetPointer(platform::MousePointer::Default);
+  FrameSizable = false;
+  ToolbarRefresh = true;
+  Timer1_Timer();
+}
+
+// --- Layout and hover -------------------------------------------------------------
+
+void Form3::Form_Resize() {
+  platform::Window& w = Window();
+  bgTop_->SetWidth(w.ScaleWidth());
+  bgLeft_->SetHeight(w.ScaleHeight());
+  bgBottom_->SetTop(w.ScaleHeight() - bgBottom_->Height());
+  bgBottom_->SetWidth(w.ScaleWidth());
+  bgRight_->SetLeft(w.ScaleWidth() - bgRight_->Width());
+  bgRight_->SetHeight(w.ScaleHeight());
+  if (FlashObject != nullptr) {
+    FlashObject->SetExtent("Top", bgTop_->Height());
+    FlashObject->SetExtent("Left", bgLeft_->Width());
+    FlashObject->SetExtent("Height", w.ScaleHeight() - bgTop_->Height() - bgBottom_->Height());
+    FlashObject->SetExtent("Width", w.ScaleWidth() - bgLeft_->Width() - bgRight_->Width());
+  }
+  // Window buttons right-aligned, abutting; on screen from the right: close,
+  // maximize, full screen, minimize to tray, refresh.
+  const ButtonPair& close = hoverOrder_[0];
+  const ButtonPair& maximize = hoverOrder_[1];
+  const ButtonPair& tray = hoverOrder_[2];
+  const ButtonPair& full = hoverOrder_[3];
+  const ButtonPair& refresh = hoverOrder_[4];
+  const auto place = [](const ButtonPair& p, double left) {
+    p.normal->SetLeft(left);
+    p.hover->SetLeft(left);
+  };
+  place(close, w.ScaleWidth() - kButtonWidth);
+  place(maximize, close.normal->Left() - kButtonWidth);
+  place(full, maximize.normal->Left() - kButtonWidth);
+  place(tray, full.normal->Left() - kButtonWidth);
+  place(refresh, tray.normal->Left() - kButtonWidth);
+  imageClear_->SetLeft(refresh.normal->Left() - imageClear_->Width() - kLinkGap);
+  imageCharge_->SetLeft(imageClear_->Left() - imageCharge_->Width() - kLinkGap);
+  imageWeb_->SetLeft(imageCharge_->Left() - imageWeb_->Width() - kLinkGap);
+  imageBbs_->SetLeft(imageWeb_->Left() - imageBbs_->Width() - kLinkGap);
+}
+
+bool Form3::PointerInside(const platform::Control& control, const platform::PixelPoint& pointer) const {
+  const platform::Screen& screen = ctx_.Windows().GetScreen();
+  const double tppX = screen.TwipsPerPixelX();
+  const double tppY = screen.TwipsPerPixelY();
+  if (tppX == 0 || tppY == 0) throw platform::Error("division by zero");
+  const double top = (Window().Top() + control.Top()) / tppY;
+  const double bottom = (Window().Top() + control.Top() + control.Height()) / tppY;
+  const double left = (Window().Left() + control.Left()) / tppX;
+  const double right = (Window().Left() + control.Left() + control.Width()) / tppX;
+  const double x = pointer.x;
+  const double y = pointer.y;
+  return top < y - 8 && bottom > y + 8 && left < x - 5 && right > x + 5;
+}
+
+void Form3::Timer1_Timer() {
+  if (!ToolbarRefresh) return;
+  const platform::PixelPoint pointer = ctx_.Windows().CursorPos();
+  bool hoverShown = false;
+  if (!PointerInside(*bgTop_, pointer)) {
+    ToolbarRefresh = false;
+    hoverShown = true;
+  }
+  for (const ButtonPair& p : hoverOrder_) {
+    if (!hoverShown && PointerInside(*p.normal, pointer)) {
+      p.normal->SetVisible(false);
+      p.hover->SetVisible(true);
+      hoverShown = true;
+    } else {
+      p.normal->SetVisible(true);
+      p.hover->SetVisible(false);
+    }
+  }
 }
 
 }  // namespace tarnhold

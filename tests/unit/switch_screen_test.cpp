@@ -7,7 +7,9 @@
 namespace tarnhold::testing {
 namespace {
 
-const Lines kSwitchEffects{"Window.Show", "Window.Hide", "Timer.SetEnabled", "Control.SetVisible"};
+// What the switch itself decides; the game window's own Formload is tested on its own.
+const Lines kSwitchEffects{"Window.Show", "Window.Hide", "Timer.SetEnabled", "Control.SetVisible Close_But",
+                           "Control.SetVisible Small_But"};
 
 const Lines kLoginScreen{
     "Window.Show Form2 owner=none",

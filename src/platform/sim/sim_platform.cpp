@@ -10,6 +10,8 @@ SimPlatform::SimPlatform() {
   context_.files = this;
   context_.program = this;
   context_.graphics = this;
+  context_.shell = this;
+  context_.codePage = this;
   AddDrive('C', SimDrive{});
   SetEnvironmentVariable("SystemDrive", "C:");
   SetExePath(exePath_);

@@ -67,6 +67,70 @@ class SimControl final : public Control {
   std::string caption_;
 };
 
+// A browser control: navigations land in the trace; tests raise its events.
+// Without a document (the default) body attribute writes fail.
+class SimBrowser final : public Browser {
+ public:
+  SimBrowser(SimPlatform& sim, std::string name, BrowserEvents& events);
+  void Navigate(const std::string& url) override;
+  void Navigate2(const std::string& url) override;
+  void SetSilent(bool silent) override;
+  std::string LocationURL() const override;
+  bool Visible() const override;
+  void SetVisible(bool visible) override;
+  void SetBodyAttribute(const std::string& name, const std::string& textValue) override;
+  void SetBodyAttribute(const std::string& name, short integerValue) override;
+
+  const std::string& Name() const { return name_; }
+  bool Silent() const { return silent_; }
+  void SetDocumentReady(bool ready) { documentReady_ = ready; }
+  void SetLocation(std::string url) { location_ = std::move(url); }
+  // Raise the control's events as the browser would; BeforeNavigate2 answers
+  // whether the handler cancelled the navigation.
+  bool RaiseBeforeNavigate2(const std::string& url);
+  void RaiseNavigateComplete2(const std::string& url);
+  void RaiseDocumentComplete(const std::string& url);
+  void RaiseDownloadBegin();
+  void RaiseDownloadComplete();
+  void RaiseBeforeScriptExecute();
+
+ private:
+  SimPlatform& sim_;
+  std::string name_;  // "Form2.WebBrowser1"
+  BrowserEvents& events_;
+  bool silent_ = false;
+  bool visible_ = true;
+  bool documentReady_ = false;
+  std::string location_;
+};
+
+// A run-time ActiveX control; what is set on it lands in the trace.
+class SimActiveX final : public ActiveXControl {
+ public:
+  SimActiveX(SimPlatform& sim, std::string window, std::string name, std::string progId);
+  ~SimActiveX() override;
+  const std::string& Name() const override { return name_; }
+  void SetVisible(bool visible) override;
+  void SetExtent(const std::string& property, double twips) override;
+  void SetProperty(const std::string& name, const Variant& value) override;
+  Variant Invoke(const std::string& method, const std::vector<Variant>& args) override;
+
+  bool Visible() const { return visible_; }
+  double Extent(const std::string& property) const;
+  // Every property set, "Name=value", in order.
+  const std::vector<std::string>& Properties() const { return properties_; }
+
+ private:
+  void Call(const std::string& op, const std::string& detail) const;
+  SimPlatform& sim_;
+  std::string window_;
+  std::string name_;
+  std::string progId_;
+  bool visible_ = false;
+  std::map<std::string, double> extents_;
+  std::vector<std::string> properties_;
+};
+
 class SimWindow final : public Window {
  public:
   SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents& events);
@@ -96,10 +160,19 @@ class SimWindow final : public Window {
   std::uintptr_t Handle() const override { return handle_; }
   std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled, std::function<void()> tick) override;
   Control& AddControl(const ControlDesign& design, ControlEvents* events) override;
+  ActiveXControl* AddActiveX(const std::string& progId, const std::string& name) override;
+  void RemoveActiveX(const std::string& name) override;
+  Browser& AddBrowser(const std::string& name, double left, double top, double width, double height,
+                      BrowserEvents& events) override;
+  void SetTopmost(bool topmost) override;
 
   // What the test sees, without going through the trace.
   bool OnScreen() const { return visible_ && !hiddenWithOwner_; }
   SimControl& ControlNamed(const std::string& name);
+  SimBrowser& BrowserNamed(const std::string& name);
+  // The run-time control of that name, or nullptr.
+  SimActiveX* ActiveXNamed(const std::string& name);
+  bool Topmost() const { return topmost_; }
   void TickTimers();
   void RaiseCloseRequest();
   void RaiseClick();
@@ -125,7 +198,11 @@ class SimWindow final : public Window {
   std::int32_t left_ = 0, top_ = 0, width_, height_;  // pixels
   WindowState state_ = WindowState::Normal;
   std::vector<std::unique_ptr<SimControl>> controls_;
+  std::vector<std::unique_ptr<SimBrowser>> browsers_;
+  std::vector<std::unique_ptr<SimActiveX>> activeX_;
   std::vector<SimTimer*> timers_;
+  bool shownOnce_ = false;
+  bool topmost_ = false;
 };
 
 struct SimDrive {
@@ -138,7 +215,9 @@ class SimPlatform final : private WindowRuntime,
                           private Environment,
                           private Files,
                           private ProgramInfo,
-                          private Graphics {
+                          private Graphics,
+                          private Shell,
+                          private CodePage {
  public:
   SimPlatform();
   ~SimPlatform() override;
@@ -167,6 +246,14 @@ class SimPlatform final : private WindowRuntime,
   void SetCommandLine(const std::string& arguments) { commandLine_ = arguments; }
   void SetGdiplusStatus(int status) { gdiplusStatus_ = status; }
   void SetCursor(std::int32_t x, std::int32_t y) { cursor_ = {x, y}; }
+  void SetWorkArea(PixelRect area) { workArea_ = area; }
+  // Makes the ProgID creatable; a Flash control answers "$version" with the text.
+  void RegisterProgId(const std::string& progId, const std::string& versionText = {});
+  void UnregisterProgId(const std::string& progId) { progIds_.erase(progId); }
+  // The run-time controls alive now, on every window.
+  int LiveActiveX() const { return liveActiveX_; }
+  // 1252 (Western) or 936 (Simplified Chinese), as the system's ANSI code page.
+  void SetCodePage(int codePage) { codePage_ = codePage; }
 
   // The simulated file system: case-insensitive, keeps the case it was given.
   void AddFolder(const std::string& path);
@@ -186,12 +273,14 @@ class SimPlatform final : private WindowRuntime,
 
  private:
   friend class SimWindow;
+  friend class SimActiveX;
   static constexpr IconRef kProgramIcon = 0x1C0;
 
   // WindowRuntime
   std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
   const Screen& GetScreen() const override { return *this; }
   PixelPoint CursorPos() const override;
+  PixelRect WorkArea() const override;
   // Screen
   double Width() const override;
   double Height() const override;
@@ -217,6 +306,10 @@ class SimPlatform final : private WindowRuntime,
   // Graphics
   int GdiplusStartup(std::uint32_t& token) override;
   void GdiplusShutdown(std::uint32_t token) override;
+  // Shell
+  bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
+  // CodePage
+  unsigned AnsiCode(char16_t unit) const override;
 
   struct Entry {
     std::string path;  // as given
@@ -249,6 +342,10 @@ class SimPlatform final : private WindowRuntime,
   int gdiplusStatus_ = 0;
   std::uint32_t nextToken_ = 0x5100;
   PixelPoint cursor_;
+  PixelRect workArea_{0, 0, 1280, 984};
+  std::map<std::string, std::string> progIds_;  // creatable ProgID -> version text
+  int liveActiveX_ = 0;
+  int codePage_ = 1252;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;
 };

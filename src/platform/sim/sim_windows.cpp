@@ -150,6 +150,11 @@ void SimWindow::Show(Window* owner) {
   }
   owner_ = simOwner;
   visible_ = true;
+  // The runtime lays a window out when it is first shown.
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    Dispatch([&] { events_.Resized(); });
+  }
   // An owned window shown while its owner is minimised waits for the restore.
   hiddenWithOwner_ = owner_ != nullptr && owner_->state_ == WindowState::Minimized;
 }

@@ -1,0 +1,209 @@
+// The simulated browser, run-time controls, shell and code page.
+#include <iconv.h>
+
+#include <cstdio>
+
+#include "platform/sim/sim_platform.h"
+
+namespace tarnhold::platform::sim {
+
+namespace {
+template <class Handler>
+void Dispatch(Handler&& handler) {
+  try {
+    handler();
+  } catch (const Error&) {
+  }
+}
+
+std::string Text(const Variant& value) {
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  if (const auto* b = std::get_if<bool>(&value)) return *b ? "True" : "False";
+  if (const auto* i = std::get_if<int>(&value)) return std::to_string(*i);
+  if (const auto* d = std::get_if<double>(&value)) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", *d);
+    return text;
+  }
+  return {};
+}
+}  // namespace
+
+// --- Browser ------------------------------------------------------------------
+
+SimBrowser::SimBrowser(SimPlatform& sim, std::string name, BrowserEvents& events)
+    : sim_(sim), name_(std::move(name)), events_(events) {}
+
+void SimBrowser::Navigate(const std::string& url) { sim_.Call("Browser.Navigate", name_ + " " + url); }
+void SimBrowser::Navigate2(const std::string& url) { sim_.Call("Browser.Navigate2", name_ + " " + url); }
+void SimBrowser::SetSilent(bool silent) {
+  sim_.Call("Browser.SetSilent", name_ + (silent ? " true" : " false"));
+  silent_ = silent;
+}
+std::string SimBrowser::LocationURL() const {
+  sim_.Call("Browser.LocationURL", name_);
+  return location_;
+}
+bool SimBrowser::Visible() const { return visible_; }
+void SimBrowser::SetVisible(bool visible) {
+  sim_.Call("Browser.SetVisible", name_ + (visible ? " true" : " false"));
+  visible_ = visible;
+}
+void SimBrowser::SetBodyAttribute(const std::string& name, const std::string& textValue) {
+  sim_.Call("Browser.SetBodyAttribute", name_ + " " + name + "=\"" + textValue + "\"");
+  if (!documentReady_) throw Error("the browser has no document yet");
+}
+void SimBrowser::SetBodyAttribute(const std::string& name, short integerValue) {
+  sim_.Call("Browser.SetBodyAttribute", name_ + " " + name + "=" + std::to_string(integerValue));
+  if (!documentReady_) throw Error("the browser has no document yet");
+}
+
+bool SimBrowser::RaiseBeforeNavigate2(const std::string& url) {
+  bool cancel = false;
+  Dispatch([&] { events_.BeforeNavigate2(url, cancel); });
+  return cancel;
+}
+void SimBrowser::RaiseNavigateComplete2(const std::string& url) {
+  Dispatch([&] { events_.NavigateComplete2(url); });
+}
+void SimBrowser::RaiseDocumentComplete(const std::string& url) {
+  Dispatch([&] { events_.DocumentComplete(url); });
+}
+void SimBrowser::RaiseDownloadBegin() {
+  Dispatch([&] { events_.DownloadBegin(); });
+}
+void SimBrowser::RaiseDownloadComplete() {
+  Dispatch([&] { events_.DownloadComplete(); });
+}
+void SimBrowser::RaiseBeforeScriptExecute() {
+  Dispatch([&] { events_.BeforeScriptExecute(); });
+}
+
+// --- Run-time controls ----------------------------------------------------------
+
+SimActiveX::SimActiveX(SimPlatform& sim, std::string window, std::string name, std::string progId)
+    : sim_(sim), window_(std::move(window)), name_(std::move(name)), progId_(std::move(progId)) {
+  ++sim_.liveActiveX_;
+}
+
+SimActiveX::~SimActiveX() { --sim_.liveActiveX_; }
+
+void SimActiveX::Call(const std::string& op, const std::string& detail) const {
+  sim_.Call(op, window_ + "." + name_ + " " + detail);
+}
+
+void SimActiveX::SetVisible(bool visible) {
+  Call("ActiveX.SetVisible", visible ? "true" : "false");
+  visible_ = visible;
+}
+
+void SimActiveX::SetExtent(const std::string& property, double twips) {
+  char value[32];
+  std::snprintf(value, sizeof value, "%g", twips);
+  Call("ActiveX.SetExtent", property + "=" + value);
+  extents_[property] = twips;
+}
+
+double SimActiveX::Extent(const std::string& property) const {
+  const auto it = extents_.find(property);
+  return it == extents_.end() ? 0 : it->second;
+}
+
+void SimActiveX::SetProperty(const std::string& name, const Variant& value) {
+  Call("ActiveX.SetProperty", name + "=" + Text(value));
+  properties_.push_back(name + "=" + Text(value));
+}
+
+Variant SimActiveX::Invoke(const std::string& method, const std::vector<Variant>& args) {
+  std::string list;
+  for (const Variant& arg : args) list += (list.empty() ? "" : ",") + Text(arg);
+  Call("ActiveX.Invoke", method + "(" + list + ")");
+  if (method == "GetVariable" && args.size() == 1 && Text(args[0]) == "$version") {
+    return sim_.progIds_.count(progId_) != 0 ? sim_.progIds_.at(progId_) : std::string();
+  }
+  if (method == "GetVariable") return std::string();
+  throw Error("object doesn't support this property or method: " + method);
+}
+
+ActiveXControl* SimWindow::AddActiveX(const std::string& progId, const std::string& name) {
+  Call("ActiveX.Add", progId + " " + name);
+  if (ActiveXNamed(name) != nullptr) throw Error("there is already a control named " + name);
+  if (sim_.progIds_.count(progId) == 0) return nullptr;
+  activeX_.push_back(std::make_unique<SimActiveX>(sim_, name_, name, progId));
+  return activeX_.back().get();
+}
+
+void SimWindow::RemoveActiveX(const std::string& name) {
+  Call("ActiveX.Remove", name);
+  for (auto it = activeX_.begin(); it != activeX_.end(); ++it) {
+    if ((*it)->Name() == name) {
+      activeX_.erase(it);
+      return;
+    }
+  }
+  throw Error("no control named " + name);
+}
+
+SimActiveX* SimWindow::ActiveXNamed(const std::string& name) {
+  for (auto& control : activeX_) {
+    if (control->Name() == name) return control.get();
+  }
+  return nullptr;
+}
+
+Browser& SimWindow::AddBrowser(const std::string& name, double /*left*/, double /*top*/, double /*width*/,
+                               double /*height*/, BrowserEvents& events) {
+  Call("Window.AddBrowser", name);
+  browsers_.push_back(std::make_unique<SimBrowser>(sim_, name_ + "." + name, events));
+  return *browsers_.back();
+}
+
+SimBrowser& SimWindow::BrowserNamed(const std::string& name) {
+  for (auto& browser : browsers_) {
+    if (browser->Name() == name_ + "." + name) return *browser;
+  }
+  throw std::out_of_range("no browser " + name + " on " + name_);
+}
+
+void SimWindow::SetTopmost(bool topmost) {
+  Call("Window.SetTopmost", topmost ? "true" : "false");
+  topmost_ = topmost;
+}
+
+void SimPlatform::RegisterProgId(const std::string& progId, const std::string& versionText) {
+  progIds_[progId] = versionText;
+}
+
+PixelRect SimPlatform::WorkArea() const {
+  Record("Window.WorkArea", "");
+  return workArea_;
+}
+
+// --- Shell and code page --------------------------------------------------------
+
+bool SimPlatform::NotifyIcon(int message, const std::vector<std::uint8_t>& record) {
+  Record("Shell.NotifyIcon", std::to_string(message) + " " + std::to_string(record.size()) + " bytes");
+  return true;
+}
+
+// The code page's own tables, through iconv: what the system would answer.
+unsigned SimPlatform::AnsiCode(char16_t unit) const {
+  const char* name = codePage_ == 936 ? "CP936" : "CP1252";
+  iconv_t cd = iconv_open(name, "UTF-16LE");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw Error("no such code page");
+  char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+  char out[8] = {};
+  char* inPtr = in;
+  char* outPtr = out;
+  std::size_t inLeft = sizeof in;
+  std::size_t outLeft = sizeof out;
+  const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+  iconv_close(cd);
+  const std::size_t bytes = sizeof out - outLeft;
+  if (done == static_cast<std::size_t>(-1) || bytes == 0 || bytes > 2) return 0x3F;
+  const auto b0 = static_cast<unsigned char>(out[0]);
+  if (bytes == 1) return b0;
+  return (static_cast<unsigned>(b0) << 8) | static_cast<unsigned char>(out[1]);
+}
+
+}  // namespace tarnhold::platform::sim
