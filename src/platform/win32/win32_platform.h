@@ -43,6 +43,16 @@ class Win32Graphics final : public Graphics {
   std::set<std::uint32_t> tokens_;
 };
 
+class Win32Shell final : public Shell {
+ public:
+  bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
+};
+
+class Win32CodePage final : public CodePage {
+ public:
+  unsigned AnsiCode(char16_t unit) const override;
+};
+
 // The real platform for one process.
 class Win32Platform {
  public:
@@ -55,6 +65,8 @@ class Win32Platform {
   Win32Files files_;
   Win32ProgramInfo program_;
   Win32Graphics graphics_;
+  Win32Shell shell_;
+  Win32CodePage codePage_;
   Context context_;
 };
 

@@ -1,8 +1,10 @@
+#include "platform/win32/win32_platform.h"
+
+#include <shellapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <vector>
-
-#include "platform/win32/win32_platform.h"
 
 namespace tarnhold::platform::win32 {
 
@@ -174,6 +176,32 @@ std::string Win32ProgramInfo::CommandLine() const { return Utf8(ArgumentsOf(::Ge
 
 void Win32ProgramInfo::End() { ::ExitProcess(0); }
 
+// --- Shell and code page -------------------------------------------------------
+
+// The record is passed as the shell's ANSI notification-icon data, as it
+// stands: its first field says how much of it the shell may read.
+bool Win32Shell::NotifyIcon(int message, const std::vector<std::uint8_t>& record) {
+  if (record.size() < sizeof(DWORD)) throw Error("notification icon record too short");
+  std::vector<std::uint8_t> copy(std::max<std::size_t>(record.size(), sizeof(NOTIFYICONDATAA)), 0);
+  std::copy(record.begin(), record.end(), copy.begin());
+  return ::Shell_NotifyIconA(static_cast<DWORD>(message), reinterpret_cast<NOTIFYICONDATAA*>(copy.data())) !=
+         FALSE;
+}
+
+// No best-fit mapping: a character the code page cannot hold is "?", not a
+// look-alike.
+unsigned Win32CodePage::AnsiCode(char16_t unit) const {
+  const wchar_t wide = static_cast<wchar_t>(unit);
+  char bytes[4] = {};
+  BOOL usedDefault = FALSE;
+  const int got = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, nullptr,
+                                        &usedDefault);
+  if (got <= 0 || got > 2 || usedDefault) return 0x3F;
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  if (got == 1) return lead;
+  return (static_cast<unsigned>(lead) << 8) | static_cast<unsigned char>(bytes[1]);
+}
+
 // --- Platform --------------------------------------------------------------------
 
 Win32Platform::Win32Platform(HINSTANCE instance) : windows_(instance) {
@@ -182,6 +210,8 @@ Win32Platform::Win32Platform(HINSTANCE instance) : windows_(instance) {
   context_.files = &files_;
   context_.program = &program_;
   context_.graphics = &graphics_;
+  context_.shell = &shell_;
+  context_.codePage = &codePage_;
 }
 
 }  // namespace tarnhold::platform::win32

@@ -1,0 +1,130 @@
+// A login leads, on the real Win32 runtime under Wine, from the login page
+// into a running game: the scenario driver plays the login page's part, the
+// test Flash control records what the client sets on it, and the local
+// content server logs what was asked of it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "wine_support.h"
+
+namespace tarnhold::winetest {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring kFixtureFolder = L"C:\\tarnhold-fixture";
+const std::wstring kFlashLog = kFixtureFolder + L"\\flash32.log";
+const std::string kBase = "http://127.0.0.1:18080/kvx_stable";
+const std::string kLauncher = kBase + "/bin/Kestrune.html?serverid=7&username=ab";
+
+std::vector<std::string> Lines(const std::wstring& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path.c_str());
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::vector<std::string> Starting(const std::vector<std::string>& lines, const std::string& prefix) {
+  std::vector<std::string> out;
+  for (const auto& line : lines) {
+    if (line.rfind(prefix, 0) == 0) out.push_back(line);
+  }
+  return out;
+}
+
+// A Unix path from the environment, as this process sees it (drive Z: is /).
+std::wstring FromUnix(const char* variable) {
+  const char* value = std::getenv(variable);
+  if (value == nullptr) return {};
+  std::wstring path = L"Z:";
+  for (const char* c = value; *c != '\0'; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
+  return path;
+}
+
+// Registers the stand-in Flash control the way provisioning will: its own
+// DllRegisterServer, from a folder of its own.
+void RegisterTestFlash() {
+  RemoveTree(kFixtureFolder);
+  CopyInto(OwnFolder() + L"\\fixtures\\flash32.ocx", kFixtureFolder, L"flash32.ocx");
+  HMODULE library = ::LoadLibraryW((kFixtureFolder + L"\\flash32.ocx").c_str());
+  ASSERT_NE(library, nullptr);
+  using Register = HRESULT(WINAPI*)();
+  auto registerServer = reinterpret_cast<Register>(::GetProcAddress(library, "DllRegisterServer"));
+  ASSERT_NE(registerServer, nullptr);
+  ASSERT_EQ(registerServer(), S_OK);
+  ::FreeLibrary(library);
+  ::DeleteFileW(kFlashLog.c_str());
+}
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+void CloseThroughTheFrame(const Child& driver) {
+  for (const TopWindow& w : driver.Windows()) {
+    if (w.title == L"Tarnhold" && w.Width() == 1050 && w.Height() == 630) {
+      ::PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+    }
+  }
+  DWORD code = 1;
+  EXPECT_TRUE(driver.WaitForExit(10000, code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST(Scenario, ALoginLeadsIntoTheGameWithTheFlashVariablesAndPropertiesInOrder) {
+  RegisterTestFlash();
+  RemoveTree(L"C:\\Veltrotarn");
+  Child driver(OwnFolder() + L"\\tarnhold-driver.exe", Wide(kLauncher));
+  ASSERT_TRUE(WaitUntil(60s, [&] { return !Starting(Lines(kFlashLog), "put Movie=").empty(); }))
+      << "the game never started";
+
+  const auto log = Lines(kFlashLog);
+  EXPECT_EQ(Starting(log, "put "),
+            (std::vector<std::string>{
+                "put flashVars=sso=serverid%3D%37%26username%3Dab&sid=7&host=" + kBase +
+                    "&poy=250&microp=1&platform=1",
+                "put Wmode=direct", "put Quality2=high", "put AllowScriptAccess=sameDomain",
+                "put Allowfullscreen=true", "put AllowfullScreenInteractive=true", "put Menu=false",
+                "put Movie=C:\\Veltrotarn\\Kestrune.lib"}));
+  EXPECT_EQ(Starting(log, "create ").size(), 1u);
+
+  // The game window is shown, titled, and the login screen is gone.
+  bool gameShown = false;
+  for (const TopWindow& w : driver.Windows()) {
+    if (w.visible) {
+      EXPECT_EQ(w.title, L"Tarnhold");
+      gameShown = gameShown || (w.Width() > 1050 || w.Height() > 630);
+    }
+  }
+  EXPECT_TRUE(gameShown);
+
+  // Both navigations to the content server were cancelled before they left.
+  const std::wstring contentLog = FromUnix("TARNHOLD_CONTENT_LOG");
+  ASSERT_FALSE(contentLog.empty());
+  for (const std::string& request : Lines(contentLog)) {
+    EXPECT_EQ(request.find("/kvx_stable/bin/Kestrune.html"), std::string::npos) << request;
+  }
+  CloseThroughTheFrame(driver);
+}
+
+TEST(Scenario, AHundredRefreshesLeaveNoPlayerAliveButTheCurrentOne) {
+  RegisterTestFlash();
+  Child driver(OwnFolder() + L"\\tarnhold-driver.exe", Wide(kLauncher) + L" --refreshes 100");
+  ASSERT_TRUE(WaitUntil(180s, [&] { return Starting(Lines(kFlashLog), "put Movie=").size() >= 101; }))
+      << Starting(Lines(kFlashLog), "put Movie=").size() << " games started";
+  const auto log = Lines(kFlashLog);
+  EXPECT_EQ(Starting(log, "create ").size(), 101u);
+  const auto destroyed = Starting(log, "destroy ");
+  ASSERT_EQ(destroyed.size(), 100u);
+  EXPECT_NE(destroyed.back().find("live=1"), std::string::npos) << destroyed.back();
+  CloseThroughTheFrame(driver);
+  // The last player goes with the program.
+}
+
+}  // namespace
+}  // namespace tarnhold::winetest
