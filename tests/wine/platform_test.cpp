@@ -14,6 +14,16 @@ namespace {
 using namespace std::chrono_literals;
 using platform::Error;
 
+struct NoEvents : platform::WindowEvents {};
+
+platform::WindowDesign Design(const char* name, double w, double h) {
+  platform::WindowDesign d;
+  d.name = name;
+  d.clientWidth = w;
+  d.clientHeight = h;
+  return d;
+}
+
 struct Backend : ::testing::Test {
   static platform::win32::Win32Platform& Platform() {
     static auto* platform = new platform::win32::Win32Platform(::GetModuleHandleW(nullptr));
@@ -109,6 +119,44 @@ TEST_F(Backend, TheProgramKnowsItsFolderNameAndVersion) {
   EXPECT_EQ(v.revision, 0);
 }
 
+TEST_F(Backend, TheAnsiCodePageAnswersWithoutBestFit) {
+  const auto& ansi = ctx.Ansi();
+  EXPECT_EQ(ansi.AnsiCode(u'A'), 0x41u);
+  EXPECT_EQ(ansi.AnsiCode(u'\t'), 0x09u);
+  EXPECT_EQ(ansi.AnsiCode(u'\xD800'), 0x3Fu) << "half a surrogate pair is no character";
+  if (::GetACP() == 1252) {
+    EXPECT_EQ(ansi.AnsiCode(u'\xE9'), 0xE9u);
+    EXPECT_EQ(ansi.AnsiCode(u'\x4E2D'), 0x3Fu);
+    EXPECT_EQ(ansi.AnsiCode(u'\x0101'), 0x3Fu) << "a-macron is not mapped to a look-alike";
+  } else if (::GetACP() == 936) {
+    EXPECT_EQ(ansi.AnsiCode(u'\x4E2D'), 0xD6D0u);
+  } else {
+    GTEST_SKIP() << "code page " << ::GetACP();
+  }
+}
+
+TEST_F(Backend, TheNotificationIconTakesTheEightyEightByteRecord) {
+  NoEvents events;
+  auto w = ctx.Windows().NewWindow(Design("Tray", 300, 300), events);
+  std::vector<std::uint8_t> record(88, 0);
+  const auto put = [&](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+      record[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+  };
+  put(0, 88);
+  put(4, static_cast<std::uint32_t>(w->Handle()));
+  put(8, 1);
+  put(12, 7);
+  put(16, 0x200);
+  put(20,
+      static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(::LoadIconW(nullptr, IDI_APPLICATION))));
+  const char tip[] = "Tarnhold";
+  std::copy(tip, tip + sizeof tip, record.begin() + 24);
+  EXPECT_TRUE(ctx.Shell32().NotifyIcon(0, record));
+  EXPECT_TRUE(ctx.Shell32().NotifyIcon(2, record));
+  EXPECT_FALSE(ctx.Shell32().NotifyIcon(2, record)) << "already gone";
+}
+
 TEST(CommandLine, TheArgumentsAreWhatFollowsTheProgramsName) {
   using platform::win32::ArgumentsOf;
   EXPECT_EQ(ArgumentsOf(L"\"C:\\Veltrotarn\\Veltrotarn.exe\" del"), L"del");
@@ -116,16 +164,6 @@ TEST(CommandLine, TheArgumentsAreWhatFollowsTheProgramsName) {
   EXPECT_EQ(ArgumentsOf(L"\"C:\\Program Files\\x.exe\""), L"");
   EXPECT_EQ(ArgumentsOf(L"x.exe   del x"), L"del x");
   EXPECT_EQ(ArgumentsOf(L"x.exe"), L"");
-}
-
-struct NoEvents : platform::WindowEvents {};
-
-platform::WindowDesign Design(const char* name, double w, double h) {
-  platform::WindowDesign d;
-  d.name = name;
-  d.clientWidth = w;
-  d.clientHeight = h;
-  return d;
 }
 
 // Lets the system deliver what is queued until the condition holds.

@@ -84,13 +84,13 @@ TEST(Scenario, ALoginLeadsIntoTheGameWithTheFlashVariablesAndPropertiesInOrder) 
       << "the game never started";
 
   const auto log = Lines(kFlashLog);
-  EXPECT_EQ(Starting(log, "put "),
-            (std::vector<std::string>{
-                "put flashVars=sso=serverid%3D%37%26username%3Dab&sid=7&host=" + kBase +
-                    "&poy=250&microp=1&platform=1",
-                "put Wmode=direct", "put Quality2=high", "put AllowScriptAccess=sameDomain",
-                "put Allowfullscreen=true", "put AllowfullScreenInteractive=true", "put Menu=false",
-                "put Movie=C:\\Veltrotarn\\Kestrune.lib"}));
+  EXPECT_EQ(
+      Starting(log, "put "),
+      (std::vector<std::string>{"put flashVars=sso=serverid%3D%37%26username%3Dab&sid=7&host=" + kBase +
+                                    "&poy=250&microp=1&platform=1",
+                                "put Wmode=direct", "put Quality2=high", "put AllowScriptAccess=sameDomain",
+                                "put Allowfullscreen=true", "put AllowfullScreenInteractive=true",
+                                "put Menu=false", "put Movie=C:\\Veltrotarn\\Kestrune.lib"}));
   EXPECT_EQ(Starting(log, "create ").size(), 1u);
 
   // The game window is shown, titled, and the login screen is gone.
