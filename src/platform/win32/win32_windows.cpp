@@ -92,6 +92,12 @@ std::unique_ptr<Window> Win32Runtime::NewWindow(const WindowDesign& design, Wind
   return std::make_unique<Win32Window>(*this, design, events);
 }
 
+PixelRect Win32Runtime::WorkArea() const {
+  RECT r{};
+  if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &r, 0)) RaiseLastError("SystemParametersInfo");
+  return PixelRect{r.left, r.top, r.right, r.bottom};
+}
+
 PixelPoint Win32Runtime::CursorPos() const {
   POINT p{};
   if (!::GetCursorPos(&p)) RaiseLastError("GetCursorPos");
@@ -191,6 +197,9 @@ Win32Window::Win32Window(Win32Runtime& runtime, const WindowDesign& design, Wind
 }
 
 Win32Window::~Win32Window() {
+  TearDownHosted();
+  activeX_.clear();
+  browsers_.clear();
   controls_.clear();
   if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
 }
@@ -256,7 +265,8 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       pressedButton_ = 0;
       return 0;
     case WM_SETCURSOR:
-      if (LOWORD(lParam) == HTCLIENT) {
+      // Over a hosted control's window the control picks its own pointer.
+      if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == hwnd_) {
         POINT p{};
         ::GetCursorPos(&p);
         ::ScreenToClient(hwnd_, &p);
@@ -268,6 +278,11 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_DESTROY:
+      // Also when the system destroys the form with its owner: the controls
+      // are closed while their windows and the form still exist.
+      TearDownHosted();
+      break;
     default:
       break;
   }
@@ -514,6 +529,63 @@ Control& Win32Window::AddControl(const ControlDesign& design, ControlEvents* eve
   controls_.push_back(std::make_unique<Win32Control>(*this, design, events));
   if (design.visible) Invalidate(controls_.back()->PixelRect());
   return *controls_.back();
+}
+
+// --- Hosted controls -------------------------------------------------------------
+
+bool Win32Window::HostsControlNamed(const std::string& name) const {
+  for (const auto& control : activeX_) {
+    if (control->Name() == name) return true;
+  }
+  for (const auto& browser : browsers_) {
+    if (browser->Name() == name) return true;
+  }
+  return false;
+}
+
+void Win32Window::TearDownHosted() noexcept {
+  for (auto it = activeX_.rbegin(); it != activeX_.rend(); ++it) (*it)->Teardown();
+  for (auto it = browsers_.rbegin(); it != browsers_.rend(); ++it) (*it)->Teardown();
+}
+
+ActiveXControl* Win32Window::AddActiveX(const std::string& progId, const std::string& name) {
+  if (HostsControlNamed(name)) throw Error("there is already a control named " + name);
+  if (hwnd_ == nullptr) throw Error("the form has no window");
+  runtime_.StartOle();
+  auto control = Win32ActiveX::Create(progId, name, hwnd_, TppX(), TppY());
+  if (!control) return nullptr;
+  activeX_.push_back(std::move(control));
+  return activeX_.back().get();
+}
+
+void Win32Window::RemoveActiveX(const std::string& name) {
+  const auto it = std::find_if(activeX_.begin(), activeX_.end(),
+                               [&](const auto& control) { return control->Name() == name; });
+  if (it == activeX_.end()) throw Error("no control named " + name);
+  // Out of the list before its teardown, which may call back into the form.
+  std::unique_ptr<Win32ActiveX> control = std::move(*it);
+  activeX_.erase(it);
+  control.reset();
+}
+
+Browser& Win32Window::AddBrowser(const std::string& name, double left, double top, double width,
+                                 double height, BrowserEvents& events) {
+  if (HostsControlNamed(name)) throw Error("there is already a control named " + name);
+  if (hwnd_ == nullptr) throw Error("the form has no window");
+  if (width < 0 || height < 0) throw Error("invalid property value");
+  const LONG x = TwipsToPixels(left, TppX());
+  const LONG y = TwipsToPixels(top, TppY());
+  const RECT pixels{x, y, x + TwipsToPixels(width, TppX()), y + TwipsToPixels(height, TppY())};
+  runtime_.StartOle();
+  browsers_.push_back(std::make_unique<Win32Browser>(name, hwnd_, pixels, events));
+  return *browsers_.back();
+}
+
+void Win32Window::SetTopmost(bool topmost) {
+  if (!::SetWindowPos(hwnd_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                      SWP_NOSIZE | SWP_NOMOVE | SWP_NOREDRAW)) {
+    RaiseLastError("SetWindowPos");
+  }
 }
 
 }  // namespace tarnhold::platform::win32

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_ole.h"
 #include "platform/win32/win32_util.h"
 #include "platform/window.h"
 
@@ -34,8 +35,11 @@ class Win32Runtime final : public WindowRuntime {
   std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
   const Screen& GetScreen() const override { return screen_; }
   PixelPoint CursorPos() const override;
+  PixelRect WorkArea() const override;
 
   HINSTANCE Instance() const { return instance_; }
+  // Hosting controls needs OLE on this (the GUI) thread; started on first use.
+  void StartOle() { ole_.Start(); }
   HICON ProgramIcon() const { return bigIcon_; }
   HICON ProgramSmallIcon() const { return smallIcon_; }
 
@@ -44,6 +48,7 @@ class Win32Runtime final : public WindowRuntime {
   Win32Screen screen_;
   HICON bigIcon_ = nullptr;  // shared resource icons: never destroyed
   HICON smallIcon_ = nullptr;
+  OleSession ole_;
 };
 
 class Win32Timer final : public Timer {
@@ -131,6 +136,11 @@ class Win32Window final : public Window {
   std::uintptr_t Handle() const override { return reinterpret_cast<std::uintptr_t>(hwnd_); }
   std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled, std::function<void()> tick) override;
   Control& AddControl(const ControlDesign& design, ControlEvents* events) override;
+  ActiveXControl* AddActiveX(const std::string& progId, const std::string& name) override;
+  void RemoveActiveX(const std::string& name) override;
+  Browser& AddBrowser(const std::string& name, double left, double top, double width, double height,
+                      BrowserEvents& events) override;
+  void SetTopmost(bool topmost) override;
 
   HWND hwnd() const { return hwnd_; }
   double TppX() const { return runtime_.GetScreen().TwipsPerPixelX(); }
@@ -151,6 +161,9 @@ class Win32Window final : public Window {
   void MouseButton(UINT message, WPARAM wParam, LPARAM lParam);
   void MouseMoved(WPARAM wParam, LPARAM lParam);
   void Paint();
+  bool HostsControlNamed(const std::string& name) const;
+  // Closes every hosted control while the form's window still exists.
+  void TearDownHosted() noexcept;
 
   Win32Runtime& runtime_;
   std::string name_;
@@ -165,6 +178,8 @@ class Win32Window final : public Window {
   Win32Control* pressed_ = nullptr;  // holds the mouse capture until release
   int pressedButton_ = 0;
   bool ownedHidden_ = false;  // by a minimise, until the restore
+  std::vector<std::unique_ptr<Win32Browser>> browsers_;
+  std::vector<std::unique_ptr<Win32ActiveX>> activeX_;
 };
 
 // What every handler call goes through: a failing handler is abandoned and the
