@@ -1,5 +1,6 @@
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "mod_main.h"
 #include "program.h"
@@ -19,12 +20,12 @@ std::u16string Utf16(const std::string& text) {
                          : (lead >> 4) == 0xE  ? 3
                          : (lead >> 3) == 0x1E ? 4
                                                : 0;
-    char32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1Fu : length == 3 ? lead & 0x0Fu : lead & 0x07u;
+    char32_t cp = length == 1 ? lead : length == 2 ? lead & 0x1FU : length == 3 ? lead & 0x0FU : lead & 0x07U;
     bool valid = length != 0 && i + length <= text.size();
     for (std::size_t k = 1; valid && k < length; ++k) {
       const auto next = static_cast<unsigned char>(text[i + k]);
       valid = (next & 0xC0) == 0x80;
-      cp = (cp << 6) | (next & 0x3Fu);
+      cp = (cp << 6) | (next & 0x3FU);
     }
     if (!valid || cp > 0x10FFFF) {
       out.push_back(u'\xFFFD');
@@ -44,10 +45,10 @@ std::u16string Utf16(const std::string& text) {
 }
 
 std::string Hex(unsigned value) {
-  static const char kDigits[] = "0123456789ABCDEF";
+  static constexpr std::string_view kDigits = "0123456789ABCDEF";
   std::string out;
   do {
-    out.insert(out.begin(), kDigits[value & 0xF]);
+    out.insert(out.begin(), kDigits.at(value & 0xF));
     value >>= 4;
   } while (value != 0);
   return out;

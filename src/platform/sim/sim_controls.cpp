@@ -119,7 +119,7 @@ Variant SimActiveX::Invoke(const std::string& method, const std::vector<Variant>
   for (const Variant& arg : args) list += (list.empty() ? "" : ",") + Text(arg);
   Call("ActiveX.Invoke", method + "(" + list + ")");
   if (method == "GetVariable" && args.size() == 1 && Text(args[0]) == "$version") {
-    return sim_.progIds_.count(progId_) != 0 ? sim_.progIds_.at(progId_) : std::string();
+    return sim_.progIds_.contains(progId_) ? sim_.progIds_.at(progId_) : std::string();
   }
   if (method == "GetVariable") return std::string();
   throw Error("object doesn't support this property or method: " + method);
@@ -128,7 +128,7 @@ Variant SimActiveX::Invoke(const std::string& method, const std::vector<Variant>
 ActiveXControl* SimWindow::AddActiveX(const std::string& progId, const std::string& name) {
   Call("ActiveX.Add", progId + " " + name);
   if (ActiveXNamed(name) != nullptr) throw Error("there is already a control named " + name);
-  if (sim_.progIds_.count(progId) == 0) return nullptr;
+  if (!sim_.progIds_.contains(progId)) return nullptr;
   activeX_.push_back(std::make_unique<SimActiveX>(sim_, name_, name, progId));
   return activeX_.back().get();
 }
@@ -190,7 +190,8 @@ bool SimPlatform::NotifyIcon(int message, const std::vector<std::uint8_t>& recor
 unsigned SimPlatform::AnsiCode(char16_t unit) const {
   const char* name = codePage_ == 936 ? "CP936" : "CP1252";
   iconv_t cd = iconv_open(name, "UTF-16LE");
-  if (cd == reinterpret_cast<iconv_t>(-1)) throw Error("no such code page");
+  // iconv_open answers (iconv_t)-1 on failure.
+  if (reinterpret_cast<std::intptr_t>(cd) == -1) throw Error("no such code page");
   char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
   char out[8] = {};
   char* inPtr = in;
