@@ -6,12 +6,20 @@
 
 namespace tarnhold::platform {
 
+struct DownloadResult {
+  int status = 0;                // the HTTP status of the final answer
+  std::uint64_t received = 0;    // bytes of the body written to the file
+  std::int64_t contentLength = -1;  // what the server announced; -1 when it did not
+};
+
 class Downloads {
  public:
   virtual ~Downloads() = default;
-  // Blocks until the download has ended. Throws when the file could not be
-  // fetched whole; a failed download never leaves a file at `path`.
-  virtual void DownloadToFile(const std::string& url, const std::string& path) = 0;
+  // Blocks until the download has ended, and writes to `path` whatever body
+  // arrived, as URLDownloadToFile does: an error page for an error status,
+  // the first part of a body cut short. Throws when there was no answer at
+  // all or the file could not be written.
+  virtual DownloadResult Fetch(const std::string& url, const std::string& path) = 0;
 };
 
 class Resources {

@@ -56,6 +56,10 @@ class Files {
   // Removes an empty folder; throws otherwise.
   virtual void RemoveFolder(const std::string& path) = 0;
   virtual void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
+  // Deletes one file; throws when it is not there or cannot be deleted.
+  virtual void Delete(const std::string& path) = 0;
+  // Moves a file into place in one step, replacing what is there.
+  virtual void Move(const std::string& from, const std::string& to) = 0;
 };
 
 struct Version {

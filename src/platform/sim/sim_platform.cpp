@@ -270,6 +270,31 @@ void SimPlatform::WriteFile(const std::string& path, const std::vector<std::uint
   entry.bytes = bytes;
 }
 
+void SimPlatform::Delete(const std::string& path) {
+  Record("Files.Delete", path);
+  const auto it = entries_.find(Key(path));
+  if (it == entries_.end() || it->second.folder) throw Error("file not found");
+  if (it->second.inUse) throw Error("permission denied");
+  entries_.erase(it);
+}
+
+void SimPlatform::Move(const std::string& from, const std::string& to) {
+  Record("Files.Move", from + " -> " + to);
+  const auto source = entries_.find(Key(from));
+  if (source == entries_.end() || source->second.folder) throw Error("file not found");
+  const std::string key = Key(to);
+  const std::string parent = ParentKey(key);
+  if (parent.empty() || !KeyExists(parent)) throw Error("path not found");
+  const auto target = entries_.find(key);
+  if (target != entries_.end() && (target->second.folder || target->second.inUse)) {
+    throw Error("permission denied");
+  }
+  Entry moved = std::move(source->second);
+  moved.path = to;
+  entries_.erase(source);
+  entries_[key] = std::move(moved);
+}
+
 // --- Environment and drives --------------------------------------------------
 
 std::string SimPlatform::Variable(const std::string& name) const {

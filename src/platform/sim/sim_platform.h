@@ -297,6 +297,8 @@ class SimPlatform final : private WindowRuntime,
   void DeleteMatching(const std::string& pattern) override;
   void RemoveFolder(const std::string& path) override;
   void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  void Delete(const std::string& path) override;
+  void Move(const std::string& from, const std::string& to) override;
   // ProgramInfo
   std::string Folder() const override;
   std::string ExeName() const override;

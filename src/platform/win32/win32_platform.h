@@ -22,6 +22,8 @@ class Win32Files final : public Files {
   void DeleteMatching(const std::string& pattern) override;
   void RemoveFolder(const std::string& path) override;
   void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
+  void Delete(const std::string& path) override;
+  void Move(const std::string& from, const std::string& to) override;
 };
 
 class Win32ProgramInfo final : public ProgramInfo {

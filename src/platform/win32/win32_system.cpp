@@ -125,6 +125,18 @@ void Win32Files::WriteFile(const std::string& path, const std::vector<std::uint8
   }
 }
 
+void Win32Files::Delete(const std::string& path) {
+  if (!::DeleteFileW(Wide(path).c_str())) RaiseLastError("DeleteFile");
+}
+
+// One rename on the same volume: a reader sees the old name missing or the
+// whole new file, never half of it.
+void Win32Files::Move(const std::string& from, const std::string& to) {
+  if (!::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    RaiseLastError("MoveFileEx");
+  }
+}
+
 // --- The program -----------------------------------------------------------------
 
 std::string Win32ProgramInfo::Folder() const {
