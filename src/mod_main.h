@@ -25,3 +25,15 @@ namespace tarnhold::modMain {
 std::string UrlEscape(Program& program, const std::string& text);
 
 }  // namespace tarnhold::modMain
+
+namespace tarnhold::modMain {
+
+// Writes the executable's embedded resource (type, id) to `path`. The client
+// carries no such resources, so this fails and leaves no file.
+void SaveResource(Program& program, int id, const std::string& type, const std::string& path);
+
+// Registers the COM server library at `path` by running its DllRegisterServer
+// on a worker thread, waiting at most 10 s. Reports nothing either way.
+void RegisterServer(Program& program, const std::string& path);
+
+}  // namespace tarnhold::modMain

@@ -7,8 +7,8 @@
 namespace tarnhold::platform {
 
 struct DownloadResult {
-  int status = 0;                // the HTTP status of the final answer
-  std::uint64_t received = 0;    // bytes of the body written to the file
+  int status = 0;                   // the HTTP status of the final answer
+  std::uint64_t received = 0;       // bytes of the body written to the file
   std::int64_t contentLength = -1;  // what the server announced; -1 when it did not
 };
 

@@ -42,6 +42,13 @@ class Form1 final : public Form {
   void Form_Load() override;
 
   void SetupClient();
+  void EnsureLocalFile(const std::string& resourceType, const std::string& localName,
+                       const std::string& serverPath);
+  // True when the Flash control's version text is older than 11.9; raises when
+  // the text cannot be read as a version.
+  static bool FlashTooOld(const std::string& versionText);
+  void InstallFlash();
+  void RegisterInstall();
   std::int16_t DrawFrameImage(const std::string& path);
   void ReleaseFrame();
   void Uninstall();

@@ -16,6 +16,7 @@ struct GameEntry : ::testing::Test {
   void SetUp() override {
     m.sim.RegisterProgId("ShockwaveFlash.ShockwaveFlash", "WIN 11,9,900,117");
     ASSERT_FALSE(m.Start());
+    m.sim.ClearTrace();
   }
   Form3& game() { return m.program.form3(); }
   platform::sim::SimActiveX* flash() { return m.sim.WindowNamed("Form3").ActiveXNamed("flash"); }

@@ -12,6 +12,9 @@ SimPlatform::SimPlatform() {
   context_.graphics = this;
   context_.shell = this;
   context_.codePage = this;
+  context_.downloads = this;
+  context_.resources = this;
+  context_.libraries = this;
   AddDrive('C', SimDrive{});
   SetEnvironmentVariable("SystemDrive", "C:");
   SetExePath(exePath_);

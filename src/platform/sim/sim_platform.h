@@ -15,6 +15,12 @@ namespace tarnhold::platform::sim {
 // Thrown by the simulated program end; no error skipping swallows it.
 struct ProgramEnded {};
 
+// The bytes of a simulated in-process server library: "export" names its
+// DllRegisterServer (or not), "register" says what that does (finish: it
+// registers "progid" with "version"; fail: it returns a failure code; hang:
+// it outlasts any wait).
+std::vector<std::uint8_t> SimLibrary(const std::map<std::string, std::string>& traits);
+
 class SimPlatform;
 
 class SimTimer final : public Timer {
@@ -217,7 +223,10 @@ class SimPlatform final : private WindowRuntime,
                           private ProgramInfo,
                           private Graphics,
                           private Shell,
-                          private CodePage {
+                          private CodePage,
+                          private Downloads,
+                          private Resources,
+                          private Libraries {
  public:
   SimPlatform();
   ~SimPlatform() override;
@@ -252,6 +261,16 @@ class SimPlatform final : private WindowRuntime,
   void UnregisterProgId(const std::string& progId) { progIds_.erase(progId); }
   // The run-time controls alive now, on every window.
   int LiveActiveX() const { return liveActiveX_; }
+  // What the network answers for a URL; an URL not served is unreachable.
+  void Serve(const std::string& url, std::vector<std::uint8_t> body, int status = 200);
+  // Announces the whole body but sends only its first `sent` bytes.
+  void ServeCut(const std::string& url, std::vector<std::uint8_t> body, std::size_t sent);
+  void StopServing(const std::string& url) { served_.erase(url); }
+  // The bytes of a file as stored, or nothing.
+  std::vector<std::uint8_t> FileBytes(const std::string& path) const;
+  // The modules loaded and not freed.
+  int LoadedLibraries() const { return static_cast<int>(modules_.size()); }
+
   // 1252 (Western) or 936 (Simplified Chinese), as the system's ANSI code page.
   void SetCodePage(int codePage) { codePage_ = codePage; }
 
@@ -312,6 +331,16 @@ class SimPlatform final : private WindowRuntime,
   bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
   // CodePage
   unsigned AnsiCode(char16_t unit) const override;
+  // Downloads and resources
+  DownloadResult Fetch(const std::string& url, const std::string& path) override;
+  std::vector<std::uint8_t> Load(const std::string& type, int id) override;
+  // Libraries
+  ModuleHandle Load(const std::string& path) override;
+  ProcAddress Export(ModuleHandle module, const std::string& name) override;
+  ThreadHandle StartThread(ProcAddress start) override;
+  std::uint32_t Wait(ThreadHandle thread, std::uint32_t milliseconds) override;
+  void Close(ThreadHandle handle) override;
+  void Free(ModuleHandle module) override;
 
   struct Entry {
     std::string path;  // as given
@@ -347,6 +376,19 @@ class SimPlatform final : private WindowRuntime,
   PixelRect workArea_{0, 0, 1280, 984};
   std::map<std::string, std::string> progIds_;  // creatable ProgID -> version text
   int liveActiveX_ = 0;
+  struct Served {
+    int status = 200;
+    std::vector<std::uint8_t> body;
+    std::size_t sent = 0;
+  };
+  std::map<std::string, Served> served_;
+  // A simulated library is a file whose text says what it does (see SimLibrary).
+  struct Module {
+    std::map<std::string, std::string> traits;
+  };
+  std::map<ModuleHandle, Module> modules_;
+  std::map<ThreadHandle, Module> threads_;
+  std::uintptr_t nextKernelHandle_ = 0x700;
   int codePage_ = 1252;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;
