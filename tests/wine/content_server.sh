@@ -9,9 +9,10 @@ mkdir -p "$dir"
 case $action in
   up)
     if [[ -f $dir/content.pid ]] && kill -0 "$(cat "$dir/content.pid")" 2>/dev/null; then exit 0; fi
-    rm -f "$dir/content.port" "$dir/content.log"
+    rm -f "$dir/content.port" "$dir/content.log" "$dir/rules.json"
     setsid python3 "$here/tools/content_server.py" --root "$root" --port "$port" \
-      --port-file "$dir/content.port" --log "$dir/content.log" --max-seconds 3600 \
+      --port-file "$dir/content.port" --log "$dir/content.log" --rules "$dir/rules.json" \
+      --max-seconds 3600 \
       </dev/null >"$dir/content.out" 2>&1 &
     echo $! >"$dir/content.pid"
     for _ in $(seq 1 200); do

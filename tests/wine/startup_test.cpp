@@ -15,44 +15,6 @@ using namespace std::chrono_literals;
 const std::wstring kDataFolder = L"C:\\Veltrotarn";
 const std::wstring kDownloads = L"C:\\users\\Public\\Downloads";
 
-struct LoginScreen {
-  const TopWindow* frame = nullptr;  // 1050 x 630
-  const TopWindow* page = nullptr;   // 620 x 416
-  const TopWindow* close = nullptr;  // 28 x 28
-  const TopWindow* small = nullptr;  // 24 x 24
-  const TopWindow* game = nullptr;   // the hidden one
-  int titled = 0;
-};
-
-LoginScreen Classify(const std::vector<TopWindow>& windows) {
-  LoginScreen s;
-  for (const TopWindow& w : windows) {
-    if (w.title != L"Tarnhold") continue;
-    ++s.titled;
-    if (!w.visible) {
-      s.game = &w;
-    } else if (w.Width() == 1050 && w.Height() == 630) {
-      s.frame = &w;
-    } else if (w.Width() == 620 && w.Height() == 416) {
-      s.page = &w;
-    } else if (w.Width() == 28 && w.Height() == 28) {
-      s.close = &w;
-    } else if (w.Width() == 24 && w.Height() == 24) {
-      s.small = &w;
-    }
-  }
-  return s;
-}
-
-// The login screen is up when its four windows are shown and stacked by
-// ownership as the screen switch leaves them.
-bool LoginScreenShown(const Child& client) {
-  const auto windows = client.Windows();
-  const LoginScreen s = Classify(windows);
-  return s.frame && s.page && s.close && s.small && s.game && s.frame->owner == s.page->hwnd &&
-         s.close->owner == s.frame->hwnd && s.small->owner == s.frame->hwnd;
-}
-
 std::wstring InstallDownload(const std::wstring& name) {
   CopyInto(OwnFolder() + L"\\Veltrotarn.exe", kDownloads, name);
   return kDownloads + L"\\" + name;

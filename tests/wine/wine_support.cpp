@@ -60,6 +60,42 @@ std::vector<TopWindow> Child::Windows() const {
   return windows;
 }
 
+LoginScreen Classify(const std::vector<TopWindow>& windows) {
+  LoginScreen s;
+  for (const TopWindow& w : windows) {
+    if (w.title != L"Tarnhold") continue;
+    ++s.titled;
+    if (!w.visible) {
+      if (w.Width() != 1050 || w.Height() != 630) s.game = &w;
+    } else if (w.Width() == 1050 && w.Height() == 630) {
+      s.frame = &w;
+    } else if (w.Width() == 620 && w.Height() == 416) {
+      s.page = &w;
+    } else if (w.Width() == 28 && w.Height() == 28) {
+      s.close = &w;
+    } else if (w.Width() == 24 && w.Height() == 24) {
+      s.small = &w;
+    }
+  }
+  return s;
+}
+
+bool LoginScreenShown(const Child& client) {
+  const auto windows = client.Windows();
+  const LoginScreen s = Classify(windows);
+  return s.frame && s.page && s.close && s.small && s.game && s.frame->owner == s.page->hwnd &&
+         s.close->owner == s.frame->hwnd && s.small->owner == s.frame->hwnd;
+}
+
+bool CloseThroughTheFrame(const Child& client) {
+  for (const TopWindow& w : client.Windows()) {
+    if (w.title == L"Tarnhold" && w.Width() == 1050 && w.Height() == 630)
+      ::PostMessageW(w.hwnd, WM_CLOSE, 0, 0);
+  }
+  DWORD code = 1;
+  return client.WaitForExit(10000, code) && code == 0;
+}
+
 bool WaitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
   const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
   for (;;) {

@@ -43,6 +43,25 @@ class Child {
   PROCESS_INFORMATION info_{};
 };
 
+// The client's windows as the system lists them, by their sizes.
+struct LoginScreen {
+  const TopWindow* frame = nullptr;  // 1050 x 630
+  const TopWindow* page = nullptr;   // 620 x 416
+  const TopWindow* close = nullptr;  // 28 x 28
+  const TopWindow* small = nullptr;  // 24 x 24
+  const TopWindow* game = nullptr;   // the hidden one
+  int titled = 0;
+};
+LoginScreen Classify(const std::vector<TopWindow>& windows);
+
+// The login screen is up when its four windows are shown and stacked by
+// ownership as the screen switch leaves them.
+bool LoginScreenShown(const Child& client);
+
+// Posts WM_CLOSE to the login frame, as the system would; true when the
+// client then ended with exit code 0.
+bool CloseThroughTheFrame(const Child& client);
+
 // Polls the condition until it holds or the time is up; never a blind sleep.
 bool WaitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition);
 

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "platform/context.h"
+#include "platform/win32/win32_content.h"
 #include "platform/win32/win32_windows.h"
 
 namespace tarnhold::platform::win32 {
@@ -69,6 +70,9 @@ class Win32Platform {
   Win32Graphics graphics_;
   Win32Shell shell_;
   Win32CodePage codePage_;
+  Win32Downloads downloads_;
+  Win32Resources resources_;
+  Win32Libraries libraries_;
   Context context_;
 };
 

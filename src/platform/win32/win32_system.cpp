@@ -132,7 +132,8 @@ void Win32Files::Delete(const std::string& path) {
 // One rename on the same volume: a reader sees the old name missing or the
 // whole new file, never half of it.
 void Win32Files::Move(const std::string& from, const std::string& to) {
-  if (!::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     RaiseLastError("MoveFileEx");
   }
 }
@@ -224,6 +225,9 @@ Win32Platform::Win32Platform(HINSTANCE instance) : windows_(instance) {
   context_.graphics = &graphics_;
   context_.shell = &shell_;
   context_.codePage = &codePage_;
+  context_.downloads = &downloads_;
+  context_.resources = &resources_;
+  context_.libraries = &libraries_;
 }
 
 }  // namespace tarnhold::platform::win32

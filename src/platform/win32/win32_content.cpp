@@ -1,0 +1,133 @@
+#include "platform/win32/win32_content.h"
+
+#include "platform/win32/win32_util.h"
+// After <windows.h>, which the line above brings in.
+#include <wininet.h>
+
+#include <array>
+#include <utility>
+
+namespace tarnhold::platform::win32 {
+
+namespace {
+
+// WinINet's handles go back with InternetCloseHandle, never CloseHandle.
+class UniqueInternet {
+ public:
+  explicit UniqueInternet(HINTERNET handle) : handle_(handle) {}
+  ~UniqueInternet() { reset(); }
+  UniqueInternet(UniqueInternet&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  UniqueInternet& operator=(UniqueInternet&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.handle_, nullptr));
+    return *this;
+  }
+  UniqueInternet(const UniqueInternet&) = delete;
+  UniqueInternet& operator=(const UniqueInternet&) = delete;
+
+  HINTERNET get() const { return handle_; }
+  explicit operator bool() const { return handle_ != nullptr; }
+  void reset(HINTERNET handle = nullptr) {
+    if (handle_ != nullptr) ::InternetCloseHandle(handle_);
+    handle_ = handle;
+  }
+
+ private:
+  HINTERNET handle_ = nullptr;
+};
+
+constexpr wchar_t kAgent[] = L"Veltrotarn/1.0";
+
+// RELOAD and PRAGMA_NOCACHE: the bytes come from the origin server, past any
+// cache or proxy, so a file changed there is seen at once. NO_CACHE_WRITE:
+// no copy of the body is left behind in the user's cache. NO_UI: a
+// certificate or login problem fails the request instead of asking anyone.
+constexpr DWORD kRequestFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_UI;
+
+int StatusOf(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr)) {
+    RaiseLastError("HttpQueryInfo");
+  }
+  return static_cast<int>(status);
+}
+
+// As text: the numeric form of the query stops at 32 bits. Anything but a
+// plain decimal number counts as not announced.
+std::int64_t ContentLengthOf(HINTERNET request) {
+  std::array<wchar_t, 32> text{};
+  DWORD size = sizeof text;
+  if (!::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text.data(), &size, nullptr)) return -1;
+  const std::size_t length = size / sizeof(wchar_t);
+  if (length == 0 || length > 18) return -1;
+  std::int64_t value = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] < L'0' || text[i] > L'9') return -1;
+    value = value * 10 + (text[i] - L'0');
+  }
+  return value;
+}
+
+}  // namespace
+
+DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& path) {
+  const std::wstring wideUrl = Wide(url);
+  const std::wstring widePath = Wide(path);
+  UniqueInternet session(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+  if (!session) RaiseLastError("InternetOpen");
+  // Redirects are followed here; what is queried below is the last answer.
+  UniqueInternet request(::InternetOpenUrlW(session.get(), wideUrl.c_str(), nullptr, 0, kRequestFlags, 0));
+  if (!request) RaiseLastError("InternetOpenUrl");
+
+  DownloadResult result;
+  result.status = StatusOf(request.get());
+  result.contentLength = ContentLengthOf(request.get());
+
+  // Only once there is an answer: a request that got none leaves the file as it was.
+  UniqueHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) RaiseLastError("CreateFile");
+
+  std::array<char, 64 * 1024> buffer{};
+  for (;;) {
+    DWORD got = 0;
+    if (!::InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
+      // With a length announced, the shortfall tells the caller the body was
+      // cut. Without one, returning would pass half a body off as whole.
+      const bool shortfallShows =
+          result.contentLength >= 0 && result.received < static_cast<std::uint64_t>(result.contentLength);
+      if (!shortfallShows) RaiseLastError("InternetReadFile");
+      break;
+    }
+    // A connection dropped early also ends here, with no error: only the
+    // count against the announced length tells.
+    if (got == 0) break;
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), buffer.data(), got, &written, nullptr) || written != got) {
+      RaiseLastError("WriteFile");
+    }
+    result.received += written;
+  }
+  // A write the system deferred can still fail as the file is closed.
+  if (!::CloseHandle(file.release())) RaiseLastError("CloseHandle");
+  return result;
+}
+
+// A type written "#16" names the numbered type 16, as FindResource reads it.
+std::vector<std::uint8_t> Win32Resources::Load(const std::string& type, int id) {
+  // An integer resource name carries only 1 to 65535.
+  if (id < 1 || id > 0xFFFF) throw Error("resource not found");
+  const std::wstring wideType = Wide(type);
+  HRSRC found = ::FindResourceW(nullptr, MAKEINTRESOURCEW(static_cast<WORD>(id)), wideType.c_str());
+  if (found == nullptr) throw Error("resource not found");
+  HGLOBAL loaded = ::LoadResource(nullptr, found);
+  if (loaded == nullptr) RaiseLastError("LoadResource");
+  const DWORD size = ::SizeofResource(nullptr, found);
+  const auto* bytes = static_cast<const std::uint8_t*>(::LockResource(loaded));
+  if (bytes == nullptr) throw Error("resource could not be read");
+  // The resource lives as long as the module; nothing to unlock or free.
+  return {bytes, bytes + size};
+}
+
+}  // namespace tarnhold::platform::win32
