@@ -10,7 +10,7 @@ root=$PWD
 
 bash scripts/setup.sh
 cmake --preset win32-test >/dev/null
-cmake --build --preset win32-test --target Veltrotarn
+cmake --build --preset win32-test --target Veltrotarn fake_flash
 
 state=$root/build/demo
 mkdir -p "$state"
@@ -21,8 +21,15 @@ stop() {
 }
 trap stop EXIT
 
-mkdir -p tools/demo/content
-python3 tools/content_server.py --root tools/demo/content --port 18080 --log "$state/content.log" &
+# The demo content, and the test Flash control served as the library to
+# provision (there is no real Flash control to be had here).
+content=$state/content
+rm -rf "$content"
+mkdir -p "$content"
+cp -r tools/demo/content/. "$content/"
+mkdir -p "$content/kvx_stable/microClient"
+cp build/win32-test/fixtures/flash32.ocx "$content/kvx_stable/microClient/flash32.ocx"
+python3 tools/content_server.py --root "$content" --port 18080 --log "$state/content.log" &
 servers+=($!)
 python3 tools/content_server.py --root tools/demo/login --port 18081 --log "$state/login.log" &
 servers+=($!)
