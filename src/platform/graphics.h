@@ -1,6 +1,8 @@
 #pragma once
-// GDI, GDI+ and the layered-window calls, through their flat interfaces.
-// Handles cross as numbers; the backends own them in RAII types.
+// GDI, GDI+ and the layered-window calls, through their flat interfaces, one
+// seam call a system call. Handles cross as numbers; the Win32 backend owns
+// them in RAII types. The GDI+ calls answer a status (0 is Ok) and fail
+// quietly, as the flat API does.
 #include <cstdint>
 #include <string>
 
@@ -8,9 +10,14 @@ namespace tarnhold::platform {
 
 using GdiHandle = std::uintptr_t;
 
+// The 32-bit top-down-or-bottom-up DIB header the frame is drawn into.
 struct BitmapHeader {
+  std::uint32_t size = 40;
   std::int32_t width = 0;
-  std::int32_t height = 0;
+  std::int32_t height = 0;  // positive: rows stored bottom-up
+  std::uint16_t planes = 1;
+  std::uint16_t bitCount = 32;
+  std::uint32_t compression = 0;
   std::uint32_t imageSize = 0;
 };
 
@@ -29,19 +36,29 @@ class Graphics {
   virtual int GdiplusStartup(std::uint32_t& token) = 0;
   virtual void GdiplusShutdown(std::uint32_t token) = 0;
 
-  // The frame's drawing calls.
+  // gdi32. CreateCompatibleDC is made compatible with the window's own DC.
   virtual GdiHandle CreateCompatibleDC(std::uintptr_t window);
   virtual GdiHandle CreateDIBSection(GdiHandle dc, const BitmapHeader& header);
   virtual GdiHandle SelectObject(GdiHandle dc, GdiHandle object);
-  virtual void DeleteObject(GdiHandle object);
-  virtual void DeleteDC(GdiHandle dc);
+  virtual bool DeleteObject(GdiHandle object);
+  virtual bool DeleteDC(GdiHandle dc);
 
-  // Loads the image at `path` and draws it at (0, 0) unscaled into `dc`.
-  virtual void DrawImageFile(GdiHandle dc, const std::string& path);
+  // The GDI+ flat calls the frame uses.
+  virtual int GdipCreateFromHDC(GdiHandle dc, GdiHandle& graphics);
+  virtual int GdipLoadImageFromFile(const std::string& path, GdiHandle& image);
+  virtual int GdipGetImageWidth(GdiHandle image, std::uint32_t& width);
+  virtual int GdipGetImageHeight(GdiHandle image, std::uint32_t& height);
+  virtual int GdipDrawImageRect(GdiHandle graphics, GdiHandle image, float x, float y, float width,
+                                float height);
+  virtual int GdipDisposeImage(GdiHandle image);
+  virtual int GdipDeleteGraphics(GdiHandle graphics);
 
+  // user32.
   virtual std::int32_t WindowLong(std::uintptr_t window, int index);
   virtual void SetWindowLongValue(std::uintptr_t window, int index, std::int32_t value);
-  virtual void UpdateLayered(std::uintptr_t window, std::int32_t x, std::int32_t y, std::int32_t width,
+  // UpdateLayeredWindow with the window's own DC as destination, source
+  // point (0, 0) and colour key 0.
+  virtual bool UpdateLayered(std::uintptr_t window, std::int32_t x, std::int32_t y, std::int32_t width,
                              std::int32_t height, GdiHandle source, const BlendFunction& blend,
                              std::uint32_t flags);
   virtual void ReleaseMouseCapture();

@@ -31,12 +31,18 @@ namespace tarnhold::platform {
 GdiHandle Graphics::CreateCompatibleDC(std::uintptr_t) { Unavailable("GDI"); }
 GdiHandle Graphics::CreateDIBSection(GdiHandle, const BitmapHeader&) { Unavailable("GDI"); }
 GdiHandle Graphics::SelectObject(GdiHandle, GdiHandle) { Unavailable("GDI"); }
-void Graphics::DeleteObject(GdiHandle) { Unavailable("GDI"); }
-void Graphics::DeleteDC(GdiHandle) { Unavailable("GDI"); }
-void Graphics::DrawImageFile(GdiHandle, const std::string&) { Unavailable("GDI+ images"); }
+bool Graphics::DeleteObject(GdiHandle) { Unavailable("GDI"); }
+bool Graphics::DeleteDC(GdiHandle) { Unavailable("GDI"); }
+int Graphics::GdipCreateFromHDC(GdiHandle, GdiHandle&) { Unavailable("GDI+"); }
+int Graphics::GdipLoadImageFromFile(const std::string&, GdiHandle&) { Unavailable("GDI+"); }
+int Graphics::GdipGetImageWidth(GdiHandle, std::uint32_t&) { Unavailable("GDI+"); }
+int Graphics::GdipGetImageHeight(GdiHandle, std::uint32_t&) { Unavailable("GDI+"); }
+int Graphics::GdipDrawImageRect(GdiHandle, GdiHandle, float, float, float, float) { Unavailable("GDI+"); }
+int Graphics::GdipDisposeImage(GdiHandle) { Unavailable("GDI+"); }
+int Graphics::GdipDeleteGraphics(GdiHandle) { Unavailable("GDI+"); }
 std::int32_t Graphics::WindowLong(std::uintptr_t, int) { Unavailable("window styles"); }
 void Graphics::SetWindowLongValue(std::uintptr_t, int, std::int32_t) { Unavailable("window styles"); }
-void Graphics::UpdateLayered(std::uintptr_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+bool Graphics::UpdateLayered(std::uintptr_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                              GdiHandle, const BlendFunction&, std::uint32_t) {
   Unavailable("layered windows");
 }

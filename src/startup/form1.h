@@ -36,10 +36,13 @@ class Form1 final : public Form {
   platform::GdiHandle FrameDC = 0;
   platform::GdiHandle FrameBitmap = 0;
   platform::GdiHandle PreviousBitmap = 0;
+  platform::BlendFunction FrameBlend{};
 
  private:
   void CreateControls() override;
   void Form_Load() override;
+  // Any button on a visible pixel drags the frame.
+  void MouseDown(int button, int shift, double x, double y) override;
 
   void SetupClient();
   void EnsureLocalFile(const std::string& resourceType, const std::string& localName,

@@ -182,6 +182,7 @@ class SimWindow final : public Window {
   void TickTimers();
   void RaiseCloseRequest();
   void RaiseClick();
+  void RaiseMouseDown(int button, int shift, double x, double y);
 
  private:
   friend class SimPlatform;
@@ -268,6 +269,12 @@ class SimPlatform final : private WindowRuntime,
   void StopServing(const std::string& url) { served_.erase(url); }
   // The bytes of a file as stored, or nothing.
   std::vector<std::uint8_t> FileBytes(const std::string& path) const;
+  // GDI objects and DCs made and not deleted, GDI+ objects not disposed.
+  int LiveGdiObjects() const { return static_cast<int>(gdiObjects_.size()); }
+  // What the system's move loop does with the frame: moves it by this much.
+  void SetDragMove(std::int32_t dx, std::int32_t dy) { dragMove_ = {dx, dy}; }
+  // The picture a PNG file of this size would be (signature and header only).
+  static std::vector<std::uint8_t> PngHeader(std::uint32_t width, std::uint32_t height);
   // The modules loaded and not freed.
   int LoadedLibraries() const { return static_cast<int>(modules_.size()); }
 
@@ -327,6 +334,28 @@ class SimPlatform final : private WindowRuntime,
   // Graphics
   int GdiplusStartup(std::uint32_t& token) override;
   void GdiplusShutdown(std::uint32_t token) override;
+  GdiHandle CreateCompatibleDC(std::uintptr_t window) override;
+  GdiHandle CreateDIBSection(GdiHandle dc, const BitmapHeader& header) override;
+  GdiHandle SelectObject(GdiHandle dc, GdiHandle object) override;
+  bool DeleteObject(GdiHandle object) override;
+  bool DeleteDC(GdiHandle dc) override;
+  int GdipCreateFromHDC(GdiHandle dc, GdiHandle& graphics) override;
+  int GdipLoadImageFromFile(const std::string& path, GdiHandle& image) override;
+  int GdipGetImageWidth(GdiHandle image, std::uint32_t& width) override;
+  int GdipGetImageHeight(GdiHandle image, std::uint32_t& height) override;
+  int GdipDrawImageRect(GdiHandle graphics, GdiHandle image, float x, float y, float width,
+                        float height) override;
+  int GdipDisposeImage(GdiHandle image) override;
+  int GdipDeleteGraphics(GdiHandle graphics) override;
+  std::int32_t WindowLong(std::uintptr_t window, int index) override;
+  void SetWindowLongValue(std::uintptr_t window, int index, std::int32_t value) override;
+  bool UpdateLayered(std::uintptr_t window, std::int32_t x, std::int32_t y, std::int32_t width,
+                     std::int32_t height, GdiHandle source, const BlendFunction& blend,
+                     std::uint32_t flags) override;
+  void ReleaseMouseCapture() override;
+  std::intptr_t SendWindowMessage(std::uintptr_t window, std::uint32_t message, std::uintptr_t wParam,
+                                  std::intptr_t lParam) override;
+  std::string WindowName(std::uintptr_t handle) const;
   // Shell
   bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
   // CodePage
@@ -389,6 +418,12 @@ class SimPlatform final : private WindowRuntime,
   std::map<ModuleHandle, Module> modules_;
   std::map<ThreadHandle, Module> threads_;
   std::uintptr_t nextKernelHandle_ = 0x700;
+  // Every live GDI/GDI+ object by handle: "dc", "bitmap", "graphics", "image WxH".
+  std::map<GdiHandle, std::string> gdiObjects_;
+  std::map<GdiHandle, GdiHandle> selected_;  // DC -> the bitmap selected into it
+  std::map<std::pair<std::uintptr_t, int>, std::int32_t> windowLongs_;
+  GdiHandle nextGdiHandle_ = 0x4000;
+  PixelPoint dragMove_;
   int codePage_ = 1252;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;

@@ -265,6 +265,9 @@ void SimWindow::RaiseCloseRequest() {
 void SimWindow::RaiseClick() {
   Dispatch([&] { events_.Click(); });
 }
+void SimWindow::RaiseMouseDown(int button, int shift, double x, double y) {
+  Dispatch([&] { events_.MouseDown(button, shift, x, y); });
+}
 
 // --- The runtime --------------------------------------------------------------
 
