@@ -1,12 +1,14 @@
 #include "login/frame_buttons.h"
 
+#include "art.h"
+
 #include "program.h"
 #include "startup/form1.h"
 
 namespace tarnhold {
 
-FrameButton::FrameButton(Program& program, const char* name, double sizeTwips)
-    : Form(program, FormDesign(name, sizeTwips, sizeTwips)), sizeTwips_(sizeTwips) {}
+FrameButton::FrameButton(Program& program, const char* name, double sizeTwips, Pictures pictures)
+    : Form(program, FormDesign(name, sizeTwips, sizeTwips)), sizeTwips_(sizeTwips), pictures_(pictures) {}
 
 void FrameButton::CreateControls() {
   platform::ControlDesign picture;
@@ -15,9 +17,13 @@ void FrameButton::CreateControls() {
   picture.height = sizeTwips_;
   picture.name = "Image1";
   picture.visible = true;
+  picture.picture = pictures_.normal;
+  picture.pictureSize = pictures_.normalSize;
   image1_ = &Window().AddControl(picture, this);
   picture.name = "Image2";
   picture.visible = false;
+  picture.picture = pictures_.hover;
+  picture.pictureSize = pictures_.hoverSize;
   image2_ = &Window().AddControl(picture, this);
   timer1_ = Window().AddTimer(100, true, [this] { Timer1_Timer(); });
 }
@@ -58,7 +64,9 @@ void FrameButton::Click() { Pressed(); }
 // Alt+F4 on a button closes the login screen as closing the frame does.
 void FrameButton::CloseRequested() { program_.form1().CloseRequested(); }
 
-Close_But::Close_But(Program& program) : FrameButton(program, "Close_But", 420) {}
+Close_But::Close_But(Program& program)
+    : FrameButton(program, "Close_But", 420,
+                  {art::kCloseNormal, art::kCloseNormalSize, art::kCloseHover, art::kCloseHoverSize}) {}
 
 // No unload handler runs: GDI+ and the frame's resources are left to the
 // system, and there is no uninstall check.
@@ -67,7 +75,10 @@ void Close_But::Pressed() {
   ctx_.Program().End();
 }
 
-Small_But::Small_But(Program& program) : FrameButton(program, "Small_But", 360) {}
+Small_But::Small_But(Program& program)
+    : FrameButton(
+          program, "Small_But", 360,
+          {art::kMinimizeNormal, art::kMinimizeNormalSize, art::kMinimizeHover, art::kMinimizeHoverSize}) {}
 
 void Small_But::Pressed() { program_.form1().Window().SetState(platform::WindowState::Minimized); }
 

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <memory>
 
 #include "form.h"
@@ -20,7 +21,13 @@ class FrameButton : public Form, private platform::ControlEvents {
   platform::Control& Image2() const { return *image2_; }
 
  protected:
-  FrameButton(Program& program, const char* name, double sizeTwips);
+  struct Pictures {
+    const unsigned char* normal;
+    std::size_t normalSize;
+    const unsigned char* hover;
+    std::size_t hoverSize;
+  };
+  FrameButton(Program& program, const char* name, double sizeTwips, Pictures pictures);
   // The window's own surface and both pictures do the same on a click.
   virtual void Pressed() = 0;
 
@@ -30,6 +37,7 @@ class FrameButton : public Form, private platform::ControlEvents {
   void Click() override;  // both the window's and the pictures'
 
   double sizeTwips_;
+  Pictures pictures_;
   std::unique_ptr<platform::Timer> timer1_;
   platform::Control* image1_ = nullptr;
   platform::Control* image2_ = nullptr;

@@ -41,6 +41,30 @@ class Win32Graphics final : public Graphics {
   int GdiplusStartup(std::uint32_t& token) override;
   void GdiplusShutdown(std::uint32_t token) override;
 
+  GdiHandle CreateCompatibleDC(std::uintptr_t window) override;
+  GdiHandle CreateDIBSection(GdiHandle dc, const BitmapHeader& header) override;
+  GdiHandle SelectObject(GdiHandle dc, GdiHandle object) override;
+  bool DeleteObject(GdiHandle object) override;
+  bool DeleteDC(GdiHandle dc) override;
+
+  int GdipCreateFromHDC(GdiHandle dc, GdiHandle& graphics) override;
+  int GdipLoadImageFromFile(const std::string& path, GdiHandle& image) override;
+  int GdipGetImageWidth(GdiHandle image, std::uint32_t& width) override;
+  int GdipGetImageHeight(GdiHandle image, std::uint32_t& height) override;
+  int GdipDrawImageRect(GdiHandle graphics, GdiHandle image, float x, float y, float width,
+                        float height) override;
+  int GdipDisposeImage(GdiHandle image) override;
+  int GdipDeleteGraphics(GdiHandle graphics) override;
+
+  std::int32_t WindowLong(std::uintptr_t window, int index) override;
+  void SetWindowLongValue(std::uintptr_t window, int index, std::int32_t value) override;
+  bool UpdateLayered(std::uintptr_t window, std::int32_t x, std::int32_t y, std::int32_t width,
+                     std::int32_t height, GdiHandle source, const BlendFunction& blend,
+                     std::uint32_t flags) override;
+  void ReleaseMouseCapture() override;
+  std::intptr_t SendWindowMessage(std::uintptr_t window, std::uint32_t message, std::uintptr_t wParam,
+                                  std::intptr_t lParam) override;
+
  private:
   // GDI+ must only be shut down with a token it handed out, once.
   std::set<std::uint32_t> tokens_;

@@ -98,6 +98,17 @@ PixelRect Win32Runtime::WorkArea() const {
   return PixelRect{r.left, r.top, r.right, r.bottom};
 }
 
+Picture Win32Runtime::Decode(const unsigned char* bytes, std::size_t size) {
+  if (bytes == nullptr || size == 0) return {};
+  if (!gdiplus_) gdiplus_.emplace();
+  if (!*gdiplus_) {
+    // Tried again at the next picture: a failed start-up holds nothing.
+    gdiplus_.reset();
+    return {};
+  }
+  return DecodePicture(bytes, size);
+}
+
 PixelPoint Win32Runtime::CursorPos() const {
   POINT p{};
   if (!::GetCursorPos(&p)) RaiseLastError("GetCursorPos");
@@ -132,7 +143,8 @@ void Win32Timer::Fire() {
 
 // --- Windowless controls --------------------------------------------------------
 
-Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events)
+Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events,
+                           Picture picture)
     : window_(window),
       name_(design.name),
       kind_(design.kind),
@@ -141,7 +153,8 @@ Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, Con
       left_(design.left),
       top_(design.top),
       width_(design.width),
-      height_(design.height) {}
+      height_(design.height),
+      picture_(std::move(picture)) {}
 
 RECT Win32Control::PixelRect() const {
   const double x = window_.TppX();
@@ -229,6 +242,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENDSESSION:
       if (wParam != 0) Dispatch([&] { events_.CloseRequested(); });
       return 0;
+    case WM_WINDOWPOSCHANGED:
+      boundsKnown_ = false;
+      break;  // on to DefWindowProc, which sends WM_MOVE and WM_SIZE
     case WM_SIZE:
       // Windows hides a minimised window's owned popups and shows them on the
       // restore; Wine without a window manager does not, so say it outright.
@@ -275,6 +291,10 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
+    case WM_ERASEBKGND:
+      // The paint fills the background itself, in the same copy as the
+      // controls; erasing first would flash it on the screen.
+      return 1;
     case WM_PAINT:
       Paint();
       return 0;
@@ -369,17 +389,60 @@ void Win32Window::MouseMoved(WPARAM wParam, LPARAM lParam) {
 }
 
 void Win32Window::Paint() {
-  PAINTSTRUCT ps{};
-  HDC dc = ::BeginPaint(hwnd_, &ps);
-  if (dc == nullptr) return;
-  for (const auto& control : controls_) {
-    if (!control->Visible() || !control->IsLabel() || control->Caption().empty()) continue;
-    RECT r = control->PixelRect();
-    const std::wstring text = Wide(control->Caption());
-    ::SetBkMode(dc, TRANSPARENT);
-    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
+  const PaintScope paint(hwnd_);
+  if (!paint) return;
+  const RECT& area = paint.Area();
+  const int width = area.right - area.left;
+  const int height = area.bottom - area.top;
+  if (width <= 0 || height <= 0) return;
+  // Drawn off screen and shown in one copy, so that the background never
+  // shows between the pictures for a moment.
+  const MemoryDC buffer(::CreateCompatibleDC(paint.get()));
+  const GdiObject<HBITMAP> pixels(::CreateCompatibleBitmap(paint.get(), width, height));
+  if (!buffer || !pixels) {
+    DrawControls(paint.get(), area);
+    return;
   }
-  ::EndPaint(hwnd_, &ps);
+  const SelectedObject selected(buffer.get(), pixels.get());
+  // Client coordinates in the buffer too: its (0, 0) is the area's corner.
+  ::SetViewportOrgEx(buffer.get(), -area.left, -area.top, nullptr);
+  DrawControls(buffer.get(), area);
+  ::BitBlt(paint.get(), area.left, area.top, width, height, buffer.get(), area.left, area.top, SRCCOPY);
+}
+
+void Win32Window::DrawControls(HDC dc, const RECT& area) const {
+  ::FillRect(dc, &area, ::GetSysColorBrush(COLOR_BTNFACE));
+  ::SetBkMode(dc, TRANSPARENT);
+  // In z-order, bottom first, so that a control covers what lies below it.
+  for (const auto& control : controls_) {
+    if (!control->Visible()) continue;
+    RECT r = control->PixelRect();
+    RECT shown{};
+    if (!::IntersectRect(&shown, &r, &area)) continue;
+    if (control->IsLabel()) {
+      if (control->Caption().empty()) continue;
+      const std::wstring text = Wide(control->Caption());
+      ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
+      continue;
+    }
+    const Picture& picture = control->Image();
+    if (!picture) continue;
+    const MemoryDC source(::CreateCompatibleDC(dc));
+    if (!source) continue;
+    const SelectedObject selected(source.get(), picture.bitmap.get());
+    if (!selected) continue;
+    const int w = r.right - r.left;
+    const int h = r.bottom - r.top;
+    if (picture.opaque) {
+      // HALFTONE averages what a shrink drops; it wants the brush origin reset.
+      ::SetStretchBltMode(dc, HALFTONE);
+      ::SetBrushOrgEx(dc, 0, 0, nullptr);
+      ::StretchBlt(dc, r.left, r.top, w, h, source.get(), 0, 0, picture.width, picture.height, SRCCOPY);
+    } else {
+      const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+      ::AlphaBlend(dc, r.left, r.top, w, h, source.get(), 0, 0, picture.width, picture.height, blend);
+    }
+  }
 }
 
 void Win32Window::Invalidate(const RECT& pixels) {
@@ -423,14 +486,21 @@ void Win32Window::Hide() { ::ShowWindow(hwnd_, SW_HIDE); }
 
 bool Win32Window::Visible() const { return ::IsWindowVisible(hwnd_) != FALSE; }
 
+// Read from the system once per change: the placement tick reads the frame's
+// and the attached windows' places a hundred times a second while nothing
+// moves, and every move or size change comes back as WM_WINDOWPOSCHANGED.
 RECT Win32Window::Bounds() const {
-  if (::IsIconic(hwnd_)) {
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof wp;
-    if (::GetWindowPlacement(hwnd_, &wp)) return wp.rcNormalPosition;
-  }
+  if (boundsKnown_) return bounds_;
   RECT r{};
-  if (!::GetWindowRect(hwnd_, &r)) RaiseLastError("GetWindowRect");
+  WINDOWPLACEMENT wp{};
+  wp.length = sizeof wp;
+  if (::IsIconic(hwnd_) && ::GetWindowPlacement(hwnd_, &wp)) {
+    r = wp.rcNormalPosition;
+  } else if (!::GetWindowRect(hwnd_, &r)) {
+    RaiseLastError("GetWindowRect");
+  }
+  bounds_ = r;
+  boundsKnown_ = true;
   return r;
 }
 
@@ -444,9 +514,11 @@ void Win32Window::Place(const RECT& bounds) {
     ::GetWindowPlacement(hwnd_, &wp);
     wp.rcNormalPosition = bounds;
     wp.showCmd = SW_SHOWMINNOACTIVE;
+    boundsKnown_ = false;  // the placement of a minimised window moves nothing on screen
     if (!::SetWindowPlacement(hwnd_, &wp)) RaiseLastError("SetWindowPlacement");
     return;
   }
+  boundsKnown_ = false;
   if (!::SetWindowPos(hwnd_, nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
                       bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER)) {
     RaiseLastError("SetWindowPos");
@@ -526,7 +598,9 @@ std::unique_ptr<Timer> Win32Window::AddTimer(int intervalMs, bool enabled, std::
 }
 
 Control& Win32Window::AddControl(const ControlDesign& design, ControlEvents* events) {
-  controls_.push_back(std::make_unique<Win32Control>(*this, design, events));
+  Picture picture;
+  if (design.kind == ControlKind::Image) picture = runtime_.Decode(design.picture, design.pictureSize);
+  controls_.push_back(std::make_unique<Win32Control>(*this, design, events, std::move(picture)));
   if (design.visible) Invalidate(controls_.back()->PixelRect());
   return *controls_.back();
 }

@@ -1,9 +1,11 @@
 #pragma once
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/win32/win32_gdi.h"
 #include "platform/win32/win32_ole.h"
 #include "platform/win32/win32_util.h"
 #include "platform/window.h"
@@ -42,6 +44,10 @@ class Win32Runtime final : public WindowRuntime {
   void StartOle() { ole_.Start(); }
   HICON ProgramIcon() const { return bigIcon_; }
   HICON ProgramSmallIcon() const { return smallIcon_; }
+  // Controls' pictures are decoded with a GDI+ of the backend's own, started
+  // at the first one and kept while the runtime lives: whether and when the
+  // behaviour starts its own is its business. Empty when it cannot start.
+  Picture Decode(const unsigned char* bytes, std::size_t size);
 
  private:
   HINSTANCE instance_;
@@ -49,6 +55,7 @@ class Win32Runtime final : public WindowRuntime {
   HICON bigIcon_ = nullptr;  // shared resource icons: never destroyed
   HICON smallIcon_ = nullptr;
   OleSession ole_;
+  std::optional<GdiplusSession> gdiplus_;
 };
 
 class Win32Timer final : public Timer {
@@ -72,7 +79,7 @@ class Win32Timer final : public Timer {
 
 class Win32Control final : public Control {
  public:
-  Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events);
+  Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events, Picture picture);
   const std::string& Name() const override { return name_; }
   bool Visible() const override { return visible_; }
   void SetVisible(bool visible) override;
@@ -92,6 +99,7 @@ class Win32Control final : public Control {
   ControlEvents* Events() const { return events_; }
   RECT PixelRect() const;
   bool IsLabel() const { return kind_ == ControlKind::Label; }
+  const Picture& Image() const { return picture_; }
 
  private:
   void Changed(double& field, double value);
@@ -103,6 +111,7 @@ class Win32Control final : public Control {
   double left_, top_, width_, height_;
   MousePointer pointer_ = MousePointer::Default;
   std::string caption_;
+  Picture picture_;  // empty for labels and for images without one
 };
 
 class Win32Window final : public Window {
@@ -161,6 +170,8 @@ class Win32Window final : public Window {
   void MouseButton(UINT message, WPARAM wParam, LPARAM lParam);
   void MouseMoved(WPARAM wParam, LPARAM lParam);
   void Paint();
+  // Into `dc`, in client coordinates, what lies in `area`.
+  void DrawControls(HDC dc, const RECT& area) const;
   bool HostsControlNamed(const std::string& name) const;
   // Closes every hosted control while the form's window still exists.
   void TearDownHosted() noexcept;
@@ -178,6 +189,8 @@ class Win32Window final : public Window {
   Win32Control* pressed_ = nullptr;  // holds the mouse capture until release
   int pressedButton_ = 0;
   bool ownedHidden_ = false;  // by a minimise, until the restore
+  mutable RECT bounds_{};
+  mutable bool boundsKnown_ = false;
   std::vector<std::unique_ptr<Win32Browser>> browsers_;
   std::vector<std::unique_ptr<Win32ActiveX>> activeX_;
 };
