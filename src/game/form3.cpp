@@ -78,7 +78,9 @@ void Form3::CreateControls() {
   imageWeb_ = Add("Image_Web", 0, 60, kLinkWidth, kLinkHeight);
   imageBbs_ = Add("Image_BBS", 0, 60, kLinkWidth, kLinkHeight);
   webBrowser1_ = &Window().AddBrowser("WebBrowser1", 480, 720, 30, 30, *this);
-  timer1_ = Window().AddTimer(100, true, [this] { Timer1_Timer(); });
+  // Runs only while ToolbarRefresh is set: with the flag clear a tick does
+  // nothing but test it, and the idle login screen should cost nothing.
+  timer1_ = Window().AddTimer(100, false, [this] { Timer1_Timer(); });
   created_ = true;
 }
 
@@ -252,6 +254,7 @@ void Form3::DisableFrameSizing() {
   FrameSizable = false;
   ToolbarRefresh = true;
   Timer1_Timer();
+  timer1_->SetEnabled(ToolbarRefresh);
 }
 
 // --- Layout and hover -------------------------------------------------------------
@@ -312,6 +315,7 @@ void Form3::Timer1_Timer() {
   bool hoverShown = false;
   if (!PointerInside(*bgTop_, pointer)) {
     ToolbarRefresh = false;
+    timer1_->SetEnabled(false);
     hoverShown = true;
   }
   for (const ButtonPair& p : hoverOrder_) {

@@ -34,6 +34,7 @@ class Form3 final : public Form, private platform::BrowserEvents {
   void DisableFrameSizing();
 
   platform::Browser& WebBrowser1() const { return *webBrowser1_; }
+  platform::Timer& Timer1() const { return *timer1_; }
   platform::Control& ControlNamed(const std::string& name) const;
 
   std::string GameUrl;

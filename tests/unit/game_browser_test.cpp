@@ -148,6 +148,24 @@ TEST_F(GameBrowser, OpeningDisablesFrameSizingAndRunsTheHoverPassAtOnce) {
   EXPECT_FALSE(game().ToolbarRefresh) << "the pointer is not on the title strip";
 }
 
+TEST_F(GameBrowser, TheHoverTimerRunsOnlyWhileThereIsSomethingToTrack) {
+  EXPECT_FALSE(game().Timer1().Enabled()) << "the pointer was off the title strip";
+  // The pointer in the middle of the close button, on the maximised window.
+  const platform::Window& w = game().Window();
+  m.sim.SetCursor(static_cast<int>((w.Left() + w.ScaleWidth() - 165) / 15),
+                  static_cast<int>(w.Top() / 15) + 14);
+  game().DisableFrameSizing();
+  EXPECT_TRUE(game().ToolbarRefresh);
+  EXPECT_TRUE(game().Timer1().Enabled());
+  EXPECT_TRUE(game().ControlNamed("Image_Close_2").Visible());
+  EXPECT_FALSE(game().ControlNamed("Image_Close_1").Visible());
+  m.sim.SetCursor(0, 500);
+  m.sim.WindowNamed("Form3").TickTimers();
+  EXPECT_FALSE(game().ToolbarRefresh);
+  EXPECT_FALSE(game().Timer1().Enabled());
+  EXPECT_TRUE(game().ControlNamed("Image_Close_1").Visible());
+}
+
 TEST_F(GameBrowser, TheLayoutFollowsTheWindowsSize) {
   game().Window().SetWidth(9000);
   const double sw = game().Window().ScaleWidth();

@@ -8,7 +8,12 @@ namespace tarnhold::testing {
 namespace {
 
 // What the switch itself decides; the game window's own Formload is tested on its own.
-const Lines kSwitchEffects{"Window.Show", "Window.Hide", "Timer.SetEnabled", "Control.SetVisible Close_But",
+const Lines kSwitchEffects{"Window.Show",
+                           "Window.Hide",
+                           "Timer.SetEnabled Form1",
+                           "Timer.SetEnabled Close_But",
+                           "Timer.SetEnabled Small_But",
+                           "Control.SetVisible Close_But",
                            "Control.SetVisible Small_But"};
 
 const Lines kLoginScreen{
