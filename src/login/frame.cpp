@@ -96,16 +96,18 @@ void Form1::Timer1_Timer() {
   const platform::Screen& screen = ctx_.Windows().GetScreen();
   const double tppX = screen.TwipsPerPixelX();
   const double tppY = screen.TwipsPerPixelY();
-  platform::Window& frame = Window();
+  // Nothing moves the frame between these writes.
+  const double left = Window().Left();
+  const double top = Window().Top();
   platform::Window& page = program_.form2().Window();
-  page.SetLeft(frame.Left() + kLoginPageX * tppX);
-  page.SetTop(frame.Top() + kLoginPageY * tppY);
+  page.SetLeft(left + kLoginPageX * tppX);
+  page.SetTop(top + kLoginPageY * tppY);
   platform::Window& minimize = program_.small_But().Window();
-  minimize.SetLeft(frame.Left() + kMinimizeX * tppX);
-  minimize.SetTop(frame.Top() + kMinimizeY * tppY);
+  minimize.SetLeft(left + kMinimizeX * tppX);
+  minimize.SetTop(top + kMinimizeY * tppY);
   platform::Window& close = program_.close_But().Window();
-  close.SetLeft(frame.Left() + kCloseX * tppX);
-  close.SetTop(frame.Top() + kCloseY * tppY);
+  close.SetLeft(left + kCloseX * tppX);
+  close.SetTop(top + kCloseY * tppY);
 }
 
 }  // namespace tarnhold

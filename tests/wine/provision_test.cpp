@@ -19,14 +19,6 @@ using Bytes = std::vector<char>;
 const std::wstring kData = L"C:\\Veltrotarn";
 const std::wstring kDownloads = L"C:\\users\\Public\\Downloads";
 
-std::wstring FromUnix(const char* variable) {
-  const char* value = std::getenv(variable);
-  if (value == nullptr) return {};
-  std::wstring path = L"Z:";
-  for (const char* c = value; *c != '\0'; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
-  return path;
-}
-
 Bytes Read(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});

@@ -39,15 +39,6 @@ std::vector<std::string> Starting(const std::vector<std::string>& lines, const s
   return out;
 }
 
-// A Unix path from the environment, as this process sees it (drive Z: is /).
-std::wstring FromUnix(const char* variable) {
-  const char* value = std::getenv(variable);
-  if (value == nullptr) return {};
-  std::wstring path = L"Z:";
-  for (const char* c = value; *c != '\0'; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
-  return path;
-}
-
 // Registers the stand-in Flash control the way provisioning will: its own
 // DllRegisterServer, from a folder of its own.
 void RegisterTestFlash() {

@@ -1,5 +1,6 @@
 #include "wine_support.h"
 
+#include <cstdlib>
 #include <stdexcept>
 
 namespace tarnhold::winetest {
@@ -110,6 +111,14 @@ std::wstring OwnFolder() {
   ::GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder = path;
   return folder.substr(0, folder.find_last_of(L'\\'));
+}
+
+std::wstring FromUnix(const char* variable) {
+  const char* value = std::getenv(variable);
+  if (value == nullptr) return {};
+  std::wstring path = L"Z:";
+  for (const char* c = value; *c != '\0'; ++c) path.push_back(*c == '/' ? L'\\' : static_cast<wchar_t>(*c));
+  return path;
 }
 
 bool IsFolder(const std::wstring& path) {

@@ -66,6 +66,9 @@ bool CloseThroughTheFrame(const Child& client);
 bool WaitUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition);
 
 std::wstring OwnFolder();
+// A Unix path from the environment, as this process sees it (drive Z: is /);
+// empty when the variable is not set.
+std::wstring FromUnix(const char* variable);
 bool IsFolder(const std::wstring& path);
 // Removes a folder and everything in it; fine when it is not there.
 void RemoveTree(const std::wstring& path);

@@ -7,15 +7,9 @@
 
 namespace tarnhold::platform::sim {
 
-namespace {
-template <class Handler>
-void Dispatch(Handler&& handler) {
-  try {
-    handler();
-  } catch (const Error&) {
-  }
-}
+using platform::ResumeNext;
 
+namespace {
 std::string Text(const Variant& value) {
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
   if (const auto* b = std::get_if<bool>(&value)) return *b ? "True" : "False";
@@ -60,23 +54,23 @@ void SimBrowser::SetBodyAttribute(const std::string& name, short integerValue) {
 
 bool SimBrowser::RaiseBeforeNavigate2(const std::string& url) {
   bool cancel = false;
-  Dispatch([&] { events_.BeforeNavigate2(url, cancel); });
+  ResumeNext([&] { events_.BeforeNavigate2(url, cancel); });
   return cancel;
 }
 void SimBrowser::RaiseNavigateComplete2(const std::string& url) {
-  Dispatch([&] { events_.NavigateComplete2(url); });
+  ResumeNext([&] { events_.NavigateComplete2(url); });
 }
 void SimBrowser::RaiseDocumentComplete(const std::string& url) {
-  Dispatch([&] { events_.DocumentComplete(url); });
+  ResumeNext([&] { events_.DocumentComplete(url); });
 }
 void SimBrowser::RaiseDownloadBegin() {
-  Dispatch([&] { events_.DownloadBegin(); });
+  ResumeNext([&] { events_.DownloadBegin(); });
 }
 void SimBrowser::RaiseDownloadComplete() {
-  Dispatch([&] { events_.DownloadComplete(); });
+  ResumeNext([&] { events_.DownloadComplete(); });
 }
 void SimBrowser::RaiseBeforeScriptExecute() {
-  Dispatch([&] { events_.BeforeScriptExecute(); });
+  ResumeNext([&] { events_.BeforeScriptExecute(); });
 }
 
 // --- Run-time controls ----------------------------------------------------------

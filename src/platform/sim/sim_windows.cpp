@@ -6,6 +6,10 @@
 
 namespace tarnhold::platform::sim {
 
+// An event handler that fails is abandoned and the program goes on, as the
+// backend's event dispatch does.
+using platform::ResumeNext;
+
 namespace {
 std::string Num(double value) {
   char text[32];
@@ -13,15 +17,6 @@ std::string Num(double value) {
   return text;
 }
 
-// What the backend's event dispatch does: a run-time error abandons the
-// handler, the program goes on.
-template <class Handler>
-void Dispatch(Handler&& handler) {
-  try {
-    handler();
-  } catch (const Error&) {
-  }
-}
 }  // namespace
 
 // --- Timers -------------------------------------------------------------------
@@ -36,7 +31,7 @@ void SimTimer::SetEnabled(bool enabled) {
 }
 
 void SimTimer::Fire() {
-  if (enabled_) Dispatch(tick_);
+  if (enabled_) ResumeNext(tick_);
 }
 
 // --- Controls -----------------------------------------------------------------
@@ -93,7 +88,7 @@ void SimControl::SetCaption(const std::string& text) {
   caption_ = text;
 }
 void SimControl::RaiseClick() {
-  if (events_ != nullptr) Dispatch([&] { events_->Click(); });
+  if (events_ != nullptr) ResumeNext([&] { events_->Click(); });
 }
 
 // --- Windows ------------------------------------------------------------------
@@ -153,7 +148,7 @@ void SimWindow::Show(Window* owner) {
   // The runtime lays a window out when it is first shown.
   if (!shownOnce_) {
     shownOnce_ = true;
-    Dispatch([&] { events_.Resized(); });
+    ResumeNext([&] { events_.Resized(); });
   }
   // An owned window shown while its owner is minimised waits for the restore.
   hiddenWithOwner_ = owner_ != nullptr && owner_->state_ == WindowState::Minimized;
@@ -193,7 +188,7 @@ double SimWindow::Width() const {
 }
 void SimWindow::SetWidth(double twips) {
   SetPixels(width_, twips, true, "Window.SetWidth");
-  Dispatch([&] { events_.Resized(); });
+  ResumeNext([&] { events_.Resized(); });
 }
 double SimWindow::Height() const {
   Call("Window.Height");
@@ -201,7 +196,7 @@ double SimWindow::Height() const {
 }
 void SimWindow::SetHeight(double twips) {
   SetPixels(height_, twips, false, "Window.SetHeight");
-  Dispatch([&] { events_.Resized(); });
+  ResumeNext([&] { events_.Resized(); });
 }
 
 // The windows have no border: the client area is the whole window.
@@ -260,13 +255,13 @@ void SimWindow::TickTimers() {
 }
 
 void SimWindow::RaiseCloseRequest() {
-  Dispatch([&] { events_.CloseRequested(); });
+  ResumeNext([&] { events_.CloseRequested(); });
 }
 void SimWindow::RaiseClick() {
-  Dispatch([&] { events_.Click(); });
+  ResumeNext([&] { events_.Click(); });
 }
 void SimWindow::RaiseMouseDown(int button, int shift, double x, double y) {
-  Dispatch([&] { events_.MouseDown(button, shift, x, y); });
+  ResumeNext([&] { events_.MouseDown(button, shift, x, y); });
 }
 
 // --- The runtime --------------------------------------------------------------

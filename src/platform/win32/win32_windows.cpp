@@ -480,6 +480,11 @@ void Win32Window::Show(Window* owner) {
   ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(native ? native->hwnd_ : nullptr));
   owner_ = native;
   ::ShowWindow(hwnd_, SW_SHOW);
+  // The runtime lays a window out when it is first shown, size change or not.
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    Dispatch([&] { events_.Resized(); });
+  }
 }
 
 void Win32Window::Hide() { ::ShowWindow(hwnd_, SW_HIDE); }

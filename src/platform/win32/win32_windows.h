@@ -189,6 +189,7 @@ class Win32Window final : public Window {
   Win32Control* pressed_ = nullptr;  // holds the mouse capture until release
   int pressedButton_ = 0;
   bool ownedHidden_ = false;  // by a minimise, until the restore
+  bool shownOnce_ = false;
   mutable RECT bounds_{};
   mutable bool boundsKnown_ = false;
   std::vector<std::unique_ptr<Win32Browser>> browsers_;

@@ -45,11 +45,11 @@ std::string Environment(const char* name) {
 }
 
 // The private content server the test command started, and its request log.
-std::string ServerUrl() { return Environment("TARNHOLD_OLE_URL"); }
+std::string ServerUrl() { return Environment("TARNHOLD_CONTENT_TEST_URL"); }
 
 std::vector<std::string> ServerRequests() {
   std::vector<std::string> lines;
-  std::ifstream log(Environment("TARNHOLD_OLE_LOG"));
+  std::ifstream log(Environment("TARNHOLD_CONTENT_TEST_DIR") + "\\requests.log");
   for (std::string line; std::getline(log, line);) lines.push_back(line);
   return lines;
 }
