@@ -17,6 +17,7 @@
 #include "graphics_fixtures.h"
 #include "platform/win32/win32_gdi.h"
 #include "platform/win32/win32_platform.h"
+#include "screen.h"
 #include "wine_support.h"
 
 namespace tarnhold::winetest {
@@ -24,7 +25,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using platform::GdiHandle;
-using platform::win32::ScreenDC;
 using platform::win32::WindowDC;
 
 constexpr int kExStyleIndex = -20;
@@ -68,140 +68,7 @@ GdiCount GdiObjects() {
   return {live, "the handle table"};
 }
 
-COLORREF ScreenPixel(int x, int y) {
-  const ScreenDC dc;
-  return ::GetPixel(dc.get(), x, y);
-}
-
-COLORREF WindowPixel(HWND hwnd, int x, int y) {
-  const WindowDC dc(hwnd);
-  return ::GetPixel(dc.get(), x, y);
-}
-
-bool Near(COLORREF c, int r, int g, int b, int tolerance = 10) {
-  return std::abs(GetRValue(c) - r) <= tolerance && std::abs(GetGValue(c) - g) <= tolerance &&
-         std::abs(GetBValue(c) - b) <= tolerance;
-}
-
-std::string Rgb(COLORREF c) {
-  char text[32];
-  std::snprintf(text, sizeof text, "rgb(%d,%d,%d)", GetRValue(c), GetGValue(c), GetBValue(c));
-  return text;
-}
-
-// Lets the system deliver what is queued until the condition holds.
-bool PumpUntil(std::chrono::milliseconds limit, const std::function<bool()>& condition) {
-  return WaitUntil(limit, [&] {
-    MSG m;
-    while (::PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&m);
-    return condition();
-  });
-}
-
-void WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
-
-// A left click at a point of the screen. Under ctest the pointer of the X
-// display clicks (see with_pointer.sh): Wine places SendInput's clicks by
-// window rectangles, so one on a layered window's alpha-0 pixel would never
-// reach the window beneath, as it does on Windows and with a real pointer.
-// True once the click has been made.
-bool ClickAt(POINT p) {
-  wchar_t dir[MAX_PATH];
-  const DWORD n = ::GetEnvironmentVariableW(L"TARNHOLD_POINTER_DIR", dir, MAX_PATH);
-  if (n > 0 && n < MAX_PATH) {
-    const std::wstring request = std::wstring(dir) + L"\\click";
-    const std::wstring draft = request + L".draft";
-    const std::string text = std::to_string(p.x) + " " + std::to_string(p.y) + "\n";
-    WriteBytes(draft, std::vector<std::uint8_t>(text.begin(), text.end()));
-    // Renamed into place, so that the pointer never reads half a request.
-    if (!::MoveFileExW(draft.c_str(), request.c_str(), MOVEFILE_REPLACE_EXISTING)) return false;
-    return WaitUntil(10s, [&] { return ::GetFileAttributesW(request.c_str()) == INVALID_FILE_ATTRIBUTES; });
-  }
-  const int w = ::GetSystemMetrics(SM_CXSCREEN);
-  const int h = ::GetSystemMetrics(SM_CYSCREEN);
-  INPUT input[3]{};
-  for (INPUT& i : input) i.type = INPUT_MOUSE;
-  input[0].mi.dx = p.x * 65535 / (w - 1);
-  input[0].mi.dy = p.y * 65535 / (h - 1);
-  input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  return ::SendInput(3, input, sizeof(INPUT)) == 3;
-}
-
 // --- What the tests draw -------------------------------------------------------
-
-// A PNG of our own making, written without GDI+, so that what GDI+ reads back
-// was not shaped by GDI+. Deflate's stored blocks keep it to a few lines.
-class Png {
- public:
-  // `pixel` answers 0xRRGGBBAA for each (x, y).
-  static std::vector<std::uint8_t> Make(int width, int height,
-                                        const std::function<std::uint32_t(int, int)>& pixel) {
-    std::vector<std::uint8_t> raw;
-    for (int y = 0; y < height; ++y) {
-      raw.push_back(0);  // no filter
-      for (int x = 0; x < width; ++x) {
-        const std::uint32_t p = pixel(x, y);
-        for (int shift = 24; shift >= 0; shift -= 8) raw.push_back(static_cast<std::uint8_t>(p >> shift));
-      }
-    }
-    std::vector<std::uint8_t> z{0x78, 0x01};
-    std::size_t at = 0;
-    do {
-      const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-      z.push_back(at + n == raw.size() ? 1 : 0);  // the last block
-      Put16Le(z, static_cast<std::uint16_t>(n));
-      Put16Le(z, static_cast<std::uint16_t>(~n));
-      z.insert(z.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
-               raw.begin() + static_cast<std::ptrdiff_t>(at + n));
-      at += n;
-    } while (at < raw.size());
-    Put32Be(z, Adler32(raw));
-
-    std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    std::vector<std::uint8_t> header;
-    Put32Be(header, static_cast<std::uint32_t>(width));
-    Put32Be(header, static_cast<std::uint32_t>(height));
-    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA
-    Chunk(png, "IHDR", header);
-    Chunk(png, "IDAT", z);
-    Chunk(png, "IEND", {});
-    return png;
-  }
-
- private:
-  static void Put16Le(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-  }
-  static void Put32Be(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
-  }
-  static std::uint32_t Adler32(const std::vector<std::uint8_t>& data) {
-    std::uint32_t a = 1;
-    std::uint32_t b = 0;
-    for (std::uint8_t byte : data) {
-      a = (a + byte) % 65521;
-      b = (b + a) % 65521;
-    }
-    return (b << 16) | a;
-  }
-  static std::uint32_t Crc32(const std::uint8_t* data, std::size_t n, std::uint32_t crc) {
-    for (std::size_t i = 0; i < n; ++i) {
-      crc ^= data[i];
-      for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return crc;
-  }
-  static void Chunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& data) {
-    Put32Be(png, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = png.size();
-    png.insert(png.end(), type, type + 4);
-    png.insert(png.end(), data.begin(), data.end());
-    Put32Be(png, ~Crc32(png.data() + start, png.size() - start, 0xFFFFFFFFu));
-  }
-};
 
 constexpr std::uint32_t kOpaqueRed = 0xFF0000FF;
 constexpr std::uint32_t kOpaqueGreen = 0x00C000FF;
@@ -209,71 +76,8 @@ constexpr std::uint32_t kClear = 0x00000000;
 
 // `left` on the left half, alpha 0 on the right.
 std::vector<std::uint8_t> HalfClearPng(int width, int height, std::uint32_t left) {
-  return Png::Make(width, height, [&](int x, int) { return x < width / 2 ? left : kClear; });
+  return MakePng(width, height, [&](int x, int) { return x < width / 2 ? left : kClear; });
 }
-
-void WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD written = 0;
-  const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  ::CloseHandle(file);
-  ASSERT_TRUE(ok && written == bytes.size());
-}
-
-std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
-  std::vector<std::uint8_t> bytes;
-  HANDLE file =
-      ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  std::uint8_t chunk[4096];
-  DWORD got = 0;
-  while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  ::CloseHandle(file);
-  return bytes;
-}
-
-// --- The window that lies beneath ----------------------------------------------
-
-// A plain window of the test's own, green, counting the presses it receives.
-class Beneath {
- public:
-  Beneath(int x, int y, int w, int h) : brush_(::CreateSolidBrush(RGB(0, 200, 0))) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = &Proc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.hbrBackground = brush_;
-    wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"TarnholdGraphicsBeneath";
-    ::RegisterClassW(&wc);
-    hwnd_ = ::CreateWindowExW(0, wc.lpszClassName, L"beneath", WS_POPUP | WS_VISIBLE, x, y, w, h, nullptr,
-                              nullptr, wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    ::UpdateWindow(hwnd_);
-  }
-  ~Beneath() {
-    ::DestroyWindow(hwnd_);
-    ::UnregisterClassW(L"TarnholdGraphicsBeneath", ::GetModuleHandleW(nullptr));
-    ::DeleteObject(brush_);
-  }
-  Beneath(const Beneath&) = delete;
-  Beneath& operator=(const Beneath&) = delete;
-  HWND hwnd() const { return hwnd_; }
-  int Presses() const { return presses_; }
-
- private:
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<Beneath*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (message == WM_LBUTTONDOWN && self != nullptr) ++self->presses_;
-    // Activated, it would come to the top, over the frame, for the next click.
-    if (message == WM_MOUSEACTIVATE) return MA_NOACTIVATE;
-    return ::DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  HBRUSH brush_;
-  HWND hwnd_ = nullptr;
-  int presses_ = 0;
-};
 
 struct Recording : platform::WindowEvents {
   int presses = 0;
@@ -331,7 +135,7 @@ TEST_F(Graphics, ALayeredWindowShowsItsOpaquePixelsAndLetsPressesThroughTheClear
   constexpr int kX = 60;
   constexpr int kY = 50;
   const std::string png = kFolderUtf8 + "\\frame.png";
-  WriteBytes(kFolder + L"\\frame.png", HalfClearPng(kW, kH, kOpaqueRed));
+  ASSERT_TRUE(WriteBytes(kFolder + L"\\frame.png", HalfClearPng(kW, kH, kOpaqueRed)));
 
   std::uint32_t token = 0;
   ASSERT_EQ(gdi.GdiplusStartup(token), 0);
@@ -390,11 +194,11 @@ TEST_F(Graphics, ALayeredWindowShowsItsOpaquePixelsAndLetsPressesThroughTheClear
   EXPECT_TRUE(PumpUntil(5s, [&] { return ScreenPixel(clear.x, clear.y) == RGB(0, 200, 0); }))
       << "the window beneath shows through: " << Rgb(ScreenPixel(clear.x, clear.y));
 
-  ASSERT_TRUE(ClickAt(clear));
+  ASSERT_TRUE(pointer::Click(clear));
   EXPECT_TRUE(PumpUntil(5s, [&] { return beneath.Presses() == 1; })) << "a press on a clear pixel";
-  ASSERT_TRUE(ClickAt(solid));
+  ASSERT_TRUE(pointer::Click(solid));
   EXPECT_TRUE(PumpUntil(5s, [&] { return events.presses == 1; })) << "a press on an opaque pixel";
-  ASSERT_TRUE(ClickAt(clear));
+  ASSERT_TRUE(pointer::Click(clear));
   EXPECT_TRUE(PumpUntil(5s, [&] { return beneath.Presses() == 2; })) << "again, after the frame had one";
   EXPECT_EQ(events.presses, 1) << "the frame had none of the clear presses";
 
@@ -455,7 +259,8 @@ TEST_F(Graphics, AMissingImageGivesAStatusAndPathsAreUnicode) {
 
   // "Bild-äöü-日本.png": outside every ANSI code page at once.
   const std::string name = "\\Bild-\xC3\xA4\xC3\xB6\xC3\xBC-\xE6\x97\xA5\xE6\x9C\xAC.png";
-  WriteBytes(kFolder + L"\\Bild-\u00E4\u00F6\u00FC-\u65E5\u672C.png", HalfClearPng(6, 4, kOpaqueRed));
+  ASSERT_TRUE(
+      WriteBytes(kFolder + L"\\Bild-\u00E4\u00F6\u00FC-\u65E5\u672C.png", HalfClearPng(6, 4, kOpaqueRed)));
   ASSERT_EQ(gdi.GdipLoadImageFromFile(kFolderUtf8 + name, image), 0);
   std::uint32_t height = 0;
   EXPECT_EQ(gdi.GdipGetImageWidth(image, width), 0);
@@ -470,8 +275,6 @@ TEST_F(Graphics, AMissingImageGivesAStatusAndPathsAreUnicode) {
 
 constexpr COLORREF kLeftOfHalves = RGB(200, 30, 40);
 constexpr COLORREF kRightOfHalves = RGB(30, 160, 220);
-
-bool Near(COLORREF c, COLORREF want) { return Near(c, GetRValue(want), GetGValue(want), GetBValue(want)); }
 
 TEST_F(Graphics, AnImageControlPaintsItsPictureStretchedOverItsRectangle) {
   NoEvents events;
