@@ -1,5 +1,6 @@
 #include "game/form3.h"
 
+#include "art.h"
 #include "constants.h"
 #include "mod_main.h"
 #include "platform/geometry.h"
@@ -13,11 +14,9 @@ namespace {
 
 constexpr double kDesignWidth = 15000;
 constexpr double kDesignHeight = 10500;
-constexpr double kButtonWidth = 330;  // every window button, both images of a pair
 constexpr double kButtonHeight = 420;
 constexpr double kLinkWidth = 645;
 constexpr double kLinkHeight = 285;
-constexpr double kLinkGap = 5;  // twips, not pixels
 
 constexpr const char* kFlashProgId = "ShockwaveFlash.ShockwaveFlash";
 constexpr const char* kFlashName = "flash";
@@ -45,7 +44,8 @@ std::string QueryValue(const std::string& query, const std::string& key) {
 Form3::Form3(Program& program) : Form(program, FormDesign("Form3", kDesignWidth, kDesignHeight)) {}
 
 platform::Control* Form3::Add(const char* name, double left, double top, double width, double height,
-                              bool visible, platform::ControlKind kind) {
+                              bool visible, Picture picture, platform::ControlKind kind) {
+  auto events = std::make_unique<Handlers>();
   platform::ControlDesign design;
   design.name = name;
   design.kind = kind;
@@ -54,33 +54,57 @@ platform::Control* Form3::Add(const char* name, double left, double top, double 
   design.width = width;
   design.height = height;
   design.visible = visible;
-  return &Window().AddControl(design, nullptr);
+  design.picture = picture.bytes;
+  design.pictureSize = picture.size;
+  platform::Control* control = &Window().AddControl(design, events.get());
+  handlers_.emplace_back(control, std::move(events));
+  return control;
+}
+
+Form3::Handlers& Form3::EventsOf(const platform::Control* control) {
+  for (auto& [c, events] : handlers_) {
+    if (c == control) return *events;
+  }
+  throw platform::Error("no such control");
 }
 
 // In z-order, bottom first: the frame strips, the title over the top strip,
 // then the toolbar.
 void Form3::CreateControls() {
-  bgTop_ = Add("bg_top", 0, 0, kDesignWidth, 420);
-  bgLeft_ = Add("bg_left", 0, 0, 60, kDesignHeight);
-  bgRight_ = Add("bg_right", kDesignWidth - 60, 0, 60, kDesignHeight);
-  bgBottom_ = Add("bg_bottom", 0, kDesignHeight - 60, kDesignWidth, 60);
-  label1_ = Add("Label1", 120, 120, 4800, 255, true, platform::ControlKind::Label);
-  const auto pair = [&](const char* normal, const char* hover) {
+  bgTop_ = Add("bg_top", 0, 0, kDesignWidth, 420, true, Picture{art::kFrameTop, art::kFrameTopSize});
+  bgLeft_ = Add("bg_left", 0, 0, 60, kDesignHeight, true, Picture{art::kFrameLeft, art::kFrameLeftSize});
+  bgRight_ = Add("bg_right", kDesignWidth - 60, 0, 60, kDesignHeight, true,
+                 Picture{art::kFrameRight, art::kFrameRightSize});
+  bgBottom_ = Add("bg_bottom", 0, kDesignHeight - 60, kDesignWidth, 60, true,
+                  Picture{art::kFrameBottom, art::kFrameBottomSize});
+  label1_ = Add("Label1", 120, 120, 4800, 255, true, {}, platform::ControlKind::Label);
+  const auto pair = [&](const char* normal, Picture normalArt, const char* hover, Picture hoverArt) {
     // The hover images are designed one row lower; the load handler lifts them.
-    return ButtonPair{Add(normal, 0, 0, kButtonWidth, kButtonHeight),
-                      Add(hover, 0, 480, kButtonWidth, kButtonHeight, false)};
+    return ButtonPair{Add(normal, 0, 0, kButtonWidth, kButtonHeight, true, normalArt),
+                      Add(hover, 0, 480, kButtonWidth, kButtonHeight, false, hoverArt)};
   };
-  hoverOrder_ = {pair("Image_Close_1", "Image_Close_2"), pair("Image_max_1", "Image_max_2"),
-                 pair("Image_min_1", "Image_min_2"), pair("Image_full_1", "Image_full_2"),
-                 pair("Image_fush_1", "Image_fush_2")};
-  imageClear_ = Add("Image_Clear", 0, 60, kLinkWidth, kLinkHeight);
-  imageCharge_ = Add("Image_Charge", 0, 60, kLinkWidth, kLinkHeight);
-  imageWeb_ = Add("Image_Web", 0, 60, kLinkWidth, kLinkHeight);
-  imageBbs_ = Add("Image_BBS", 0, 60, kLinkWidth, kLinkHeight);
+  hoverOrder_ = {pair("Image_Close_1", {art::kGameCloseNormal, art::kGameCloseNormalSize}, "Image_Close_2",
+                      {art::kGameCloseHover, art::kGameCloseHoverSize}),
+                 pair("Image_max_1", {art::kGameMaxNormal, art::kGameMaxNormalSize}, "Image_max_2",
+                      {art::kGameMaxHover, art::kGameMaxHoverSize}),
+                 pair("Image_min_1", {art::kGameMinNormal, art::kGameMinNormalSize}, "Image_min_2",
+                      {art::kGameMinHover, art::kGameMinHoverSize}),
+                 pair("Image_full_1", {art::kGameFullNormal, art::kGameFullNormalSize}, "Image_full_2",
+                      {art::kGameFullHover, art::kGameFullHoverSize}),
+                 pair("Image_fush_1", {art::kGameRefreshNormal, art::kGameRefreshNormalSize}, "Image_fush_2",
+                      {art::kGameRefreshHover, art::kGameRefreshHoverSize})};
+  imageClear_ =
+      Add("Image_Clear", 0, 60, kLinkWidth, kLinkHeight, true, {art::kLinkClear, art::kLinkClearSize});
+  imageCharge_ =
+      Add("Image_Charge", 0, 60, kLinkWidth, kLinkHeight, true, {art::kLinkCharge, art::kLinkChargeSize});
+  imageWeb_ = Add("Image_Web", 0, 60, kLinkWidth, kLinkHeight, true, {art::kLinkWeb, art::kLinkWebSize});
+  imageBbs_ = Add("Image_BBS", 0, 60, kLinkWidth, kLinkHeight, true, {art::kLinkBbs, art::kLinkBbsSize});
   webBrowser1_ = &Window().AddBrowser("WebBrowser1", 480, 720, 30, 30, *this);
   // Runs only while ToolbarRefresh is set: with the flag clear a tick does
   // nothing but test it, and the idle login screen should cost nothing.
   timer1_ = Window().AddTimer(100, false, [this] { Timer1_Timer(); });
+  ConnectToolbar();
+  ConnectFrame();
   created_ = true;
 }
 
@@ -223,111 +247,6 @@ void Form3::JumpToGame(const std::string& address) {
     ResumeNext([&] { flash.SetProperty("Movie", program_.DataFolder + "\\Kestrune.lib"); });
   }
   ResumeNext([&] { Form_Resize(); });
-}
-
-// --- Window modes ----------------------------------------------------------------
-
-void Form3::SaveNormalBounds() {
-  const double top = Window().Top();
-  const double left = Window().Left();
-  const double width = Window().Width();
-  const double height = Window().Height();
-  NormalTop = platform::RoundHalfEven(top);
-  NormalLeft = platform::RoundHalfEven(left);
-  NormalWidth = platform::RoundHalfEven(width);
-  NormalHeight = platform::RoundHalfEven(height);
-}
-
-void Form3::PlaceOnWorkArea() {
-  const platform::PixelRect area = ctx_.Windows().WorkArea();
-  const platform::Screen& screen = ctx_.Windows().GetScreen();
-  Window().SetTop(area.top * screen.TwipsPerPixelY());
-  Window().SetLeft(area.left * screen.TwipsPerPixelX());
-  Window().SetWidth((area.right - area.left) * screen.TwipsPerPixelX());
-  Window().SetHeight((area.bottom - area.top) * screen.TwipsPerPixelY());
-}
-
-void Form3::DisableFrameSizing() {
-  bgLeft_->SetPointer(platform::MousePointer::Default);
-  bgRight_->SetPointer(platform::MousePointer::Default);
-  bgBottom_->SetPointer(platform::MousePointer::Default);
-  FrameSizable = false;
-  ToolbarRefresh = true;
-  Timer1_Timer();
-  timer1_->SetEnabled(ToolbarRefresh);
-}
-
-// --- Layout and hover -------------------------------------------------------------
-
-void Form3::Form_Resize() {
-  platform::Window& w = Window();
-  bgTop_->SetWidth(w.ScaleWidth());
-  bgLeft_->SetHeight(w.ScaleHeight());
-  bgBottom_->SetTop(w.ScaleHeight() - bgBottom_->Height());
-  bgBottom_->SetWidth(w.ScaleWidth());
-  bgRight_->SetLeft(w.ScaleWidth() - bgRight_->Width());
-  bgRight_->SetHeight(w.ScaleHeight());
-  if (FlashObject != nullptr) {
-    FlashObject->SetExtent("Top", bgTop_->Height());
-    FlashObject->SetExtent("Left", bgLeft_->Width());
-    FlashObject->SetExtent("Height", w.ScaleHeight() - bgTop_->Height() - bgBottom_->Height());
-    FlashObject->SetExtent("Width", w.ScaleWidth() - bgLeft_->Width() - bgRight_->Width());
-  }
-  // Window buttons right-aligned, abutting; on screen from the right: close,
-  // maximize, full screen, minimize to tray, refresh.
-  const ButtonPair& close = hoverOrder_[0];
-  const ButtonPair& maximize = hoverOrder_[1];
-  const ButtonPair& tray = hoverOrder_[2];
-  const ButtonPair& full = hoverOrder_[3];
-  const ButtonPair& refresh = hoverOrder_[4];
-  const auto place = [](const ButtonPair& p, double left) {
-    p.normal->SetLeft(left);
-    p.hover->SetLeft(left);
-  };
-  place(close, w.ScaleWidth() - kButtonWidth);
-  place(maximize, close.normal->Left() - kButtonWidth);
-  place(full, maximize.normal->Left() - kButtonWidth);
-  place(tray, full.normal->Left() - kButtonWidth);
-  place(refresh, tray.normal->Left() - kButtonWidth);
-  imageClear_->SetLeft(refresh.normal->Left() - imageClear_->Width() - kLinkGap);
-  imageCharge_->SetLeft(imageClear_->Left() - imageCharge_->Width() - kLinkGap);
-  imageWeb_->SetLeft(imageCharge_->Left() - imageWeb_->Width() - kLinkGap);
-  imageBbs_->SetLeft(imageWeb_->Left() - imageBbs_->Width() - kLinkGap);
-}
-
-bool Form3::PointerInside(const platform::Control& control, const platform::PixelPoint& pointer) const {
-  const platform::Screen& screen = ctx_.Windows().GetScreen();
-  const double tppX = screen.TwipsPerPixelX();
-  const double tppY = screen.TwipsPerPixelY();
-  if (tppX == 0 || tppY == 0) throw platform::Error("division by zero");
-  const double top = (Window().Top() + control.Top()) / tppY;
-  const double bottom = (Window().Top() + control.Top() + control.Height()) / tppY;
-  const double left = (Window().Left() + control.Left()) / tppX;
-  const double right = (Window().Left() + control.Left() + control.Width()) / tppX;
-  const double x = pointer.x;
-  const double y = pointer.y;
-  return top < y - 8 && bottom > y + 8 && left < x - 5 && right > x + 5;
-}
-
-void Form3::Timer1_Timer() {
-  if (!ToolbarRefresh) return;
-  const platform::PixelPoint pointer = ctx_.Windows().CursorPos();
-  bool hoverShown = false;
-  if (!PointerInside(*bgTop_, pointer)) {
-    ToolbarRefresh = false;
-    timer1_->SetEnabled(false);
-    hoverShown = true;
-  }
-  for (const ButtonPair& p : hoverOrder_) {
-    if (!hoverShown && PointerInside(*p.normal, pointer)) {
-      p.normal->SetVisible(false);
-      p.hover->SetVisible(true);
-      hoverShown = true;
-    } else {
-      p.normal->SetVisible(true);
-      p.hover->SetVisible(false);
-    }
-  }
 }
 
 }  // namespace tarnhold

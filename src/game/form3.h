@@ -1,8 +1,11 @@
 #pragma once
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "form.h"
 
@@ -29,8 +32,13 @@ class Form3 final : public Form, private platform::BrowserEvents {
   // The hover pass over the window buttons (every 100 ms, and on demand).
   void Timer1_Timer();
 
+  // The window modes and the toolbar's actions.
+  void ToggleMaximize();
+  void ToggleFullScreen();
+  void MinimizeToTray();
   void SaveNormalBounds();
   void PlaceOnWorkArea();
+  void EnableFrameSizing();
   void DisableFrameSizing();
 
   platform::Browser& WebBrowser1() const { return *webBrowser1_; }
@@ -55,17 +63,76 @@ class Form3 final : public Form, private platform::BrowserEvents {
   // The notification-area record in its 88-byte ANSI form.
   std::array<std::uint8_t, 88> TrayIconData{};
 
+  // The frame drags: one flag for the five frame controls.
+  bool DragActive = false;
+  std::int32_t GrabX = 0;  // twips
+  std::int32_t GrabY = 0;  // twips
+  bool SizeCornerLeft = false;
+  bool SizeCornerRight = false;
+
  private:
+  static constexpr double kButtonWidth = 330;  // every window button, both images of a pair
+
   struct ButtonPair {
     platform::Control* normal;
     platform::Control* hover;
+  };
+  // A control's events as handlers of the form; those left empty do nothing.
+  struct Handlers final : platform::ControlEvents {
+    using Mouse = std::function<void(double x, double y)>;
+    Mouse down, move, up;
+    std::function<void()> click, dblClick;
+    void MouseDown(int, int, double x, double y) override {
+      if (down) down(x, y);
+    }
+    void MouseMove(int, int, double x, double y) override {
+      if (move) move(x, y);
+    }
+    void MouseUp(int, int, double x, double y) override {
+      if (up) up(x, y);
+    }
+    void Click() override {
+      if (click) click();
+    }
+    void DblClick() override {
+      if (dblClick) dblClick();
+    }
   };
 
   void CreateControls() override;
   void Form_Load() override;
   void CloseRequested() override;
   void Resized() override;
+  // The form's own mouse move: the tray icon's notifications arrive as one.
+  void MouseMove(int button, int shift, double x, double y) override;
   void BackToLogin();
+
+  void ConnectToolbar();
+  void ConnectFrame();
+  // Tracking starts: the hover timer runs until a pass finds the pointer off
+  // the title strip.
+  void TrackHover();
+  void OpenLink(const std::string& linkTemplate, bool withServer);
+  void ClearCache();
+  void SetTrayIconData();
+
+  // The pointer in twips, read once per mouse move of a drag.
+  struct TwipsPoint {
+    double x, y;
+  };
+  TwipsPoint PointerTwips() const;
+  void TitleDown(double x, double y);
+  void MoveByTitle(double controlLeft, double controlTop);
+  void LeftBorderMove(double y);
+  void RightBorderMove(double y);
+  void BottomBorderMove(double x);
+  bool LeftCorner(double y) const;
+  bool RightCorner(double y) const;
+  void BottomCorners(double x);
+  // The three width and height steps, each applied only above the minimum.
+  void SizeLeftEdge(const TwipsPoint& p);
+  void SizeRightEdge(const TwipsPoint& p);
+  void SizeBottomEdge(const TwipsPoint& p);
 
   // The browser's events: whichever first shows the launcher address wins.
   void BeforeNavigate2(const std::string& url, bool& cancel) override;
@@ -76,8 +143,17 @@ class Form3 final : public Form, private platform::BrowserEvents {
 
   bool PointerInside(const platform::Control& control, const platform::PixelPoint& pointer) const;
 
+  // Compiled-in artwork, stretched over an image control.
+  // Value-initialised when left out: no picture.
+  struct Picture {
+    const unsigned char* bytes;
+    std::size_t size;
+  };
   platform::Control* Add(const char* name, double left, double top, double width, double height,
-                         bool visible = true, platform::ControlKind kind = platform::ControlKind::Image);
+                         bool visible = true, Picture picture = {},
+                         platform::ControlKind kind = platform::ControlKind::Image);
+  // The handlers every control of the form reports to.
+  Handlers& EventsOf(const platform::Control* control);
 
   platform::Browser* webBrowser1_ = nullptr;
   platform::Control* label1_ = nullptr;
@@ -92,6 +168,7 @@ class Form3 final : public Form, private platform::BrowserEvents {
   platform::Control* imageWeb_ = nullptr;
   platform::Control* imageBbs_ = nullptr;
   std::unique_ptr<platform::Timer> timer1_;
+  std::vector<std::pair<const platform::Control*, std::unique_ptr<Handlers>>> handlers_;
   bool created_ = false;
 };
 

@@ -2,14 +2,22 @@
 // login page's own script would: navigate the login browser to the address on
 // its command line. Wine renders no pages, so no page can do it there.
 //
-//   tarnhold-driver.exe URL [--refreshes N]
+//   tarnhold-driver.exe URL [--refreshes N] [--time-drag N FILE]
 //
 // With --refreshes, once the game has started, it refreshes N times (enters
 // the game again, as the toolbar's refresh does), each time waiting until the
 // launcher has been caught again.
+//
+// With --time-drag, once the game has started, it restores the game window
+// and resizes it by its right border N times, each step one mouse move as the
+// system delivers it, followed by the repaint; FILE then holds the median and
+// the slowest step in microseconds ("median_us=... max_us=... steps=...").
+#include <algorithm>
+#include <cstdio>
 #include <cwchar>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "game/form3.h"
 #include "login/form2.h"
@@ -23,6 +31,8 @@ namespace {
 struct Options {
   std::string url;
   int refreshes = 0;
+  int dragSteps = 0;
+  std::wstring dragFile;
 };
 
 Options Parse() {
@@ -32,6 +42,9 @@ Options Parse() {
   for (int i = 1; args != nullptr && i < count; ++i) {
     if (std::wcscmp(args[i], L"--refreshes") == 0 && i + 1 < count) {
       options.refreshes = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
+    } else if (std::wcscmp(args[i], L"--time-drag") == 0 && i + 2 < count) {
+      options.dragSteps = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
+      options.dragFile = args[++i];
     } else {
       options.url = tarnhold::platform::win32::Utf8(args[i]);
     }
@@ -55,6 +68,43 @@ bool PumpUntil(DWORD milliseconds, const std::function<bool()>& condition) {
   return true;
 }
 
+double Microseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(to.QuadPart - from.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+// Each step: the pointer one place further, the move the system would send
+// while the border holds the capture, and the repaint it causes.
+void TimeDrag(tarnhold::Form3& game, int steps, const std::wstring& file) {
+  if (game.Maximized) game.ToggleMaximize();
+  const HWND hwnd = reinterpret_cast<HWND>(game.Window().Handle());
+  RECT r{};
+  ::GetWindowRect(hwnd, &r);
+  const int y = (r.bottom - r.top) / 2;
+  const int edge = r.right - r.left - 2;  // on the 4-pixel right border
+  ::SetCursorPos(r.left + edge, r.top + y);
+  ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(edge, y));
+  std::vector<double> times;
+  for (int i = 1; i <= steps; ++i) {
+    const int dx = (i % 100) < 50 ? (i % 50) : 50 - (i % 50);  // out and back
+    LARGE_INTEGER start;
+    LARGE_INTEGER end;
+    ::QueryPerformanceCounter(&start);
+    ::SetCursorPos(r.left + edge + dx, r.top + y);
+    ::SendMessageW(hwnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(edge + dx, y));
+    ::UpdateWindow(hwnd);
+    ::QueryPerformanceCounter(&end);
+    times.push_back(Microseconds(start, end));
+  }
+  ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(edge, y));
+  std::sort(times.begin(), times.end());
+  FILE* out = _wfopen(file.c_str(), L"w");
+  if (out == nullptr) return;
+  std::fprintf(out, "median_us=%.0f max_us=%.0f steps=%d\n", times[times.size() / 2], times.back(), steps);
+  std::fclose(out);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
@@ -68,5 +118,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
       game.EnterToGame(game.GameUrl);
       if (!PumpUntil(30000, [&] { return game.JumpDone && game.FlashObject != nullptr; })) return;
     }
+    if (options.dragSteps > 0) TimeDrag(game, options.dragSteps, options.dragFile);
   });
 }

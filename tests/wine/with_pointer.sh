@@ -33,7 +33,16 @@ drag() {
     for i in 1 2 3 4 5 6 7 8; do
         steps+=(mousemove --sync $((x1 + (x2 - x1) * i / 8)) $((y1 + (y2 - y1) * i / 8)) sleep 0.03)
     done
-    DISPLAY=$display xdotool mousemove --sync "$x1" "$y1" mousedown 1 sleep 0.1 "${steps[@]}" sleep 0.1 mouseup 1
+    move "$x1" "$y1"
+    DISPLAY=$display xdotool mousedown 1 sleep 0.1 "${steps[@]}" sleep 0.1 mouseup 1
+}
+
+# xdotool's --sync waits for the pointer to move, which it never does when it
+# is there already.
+move() {
+    local x=$1 y=$2 at
+    at=$(DISPLAY=$display xdotool getmouselocation 2>/dev/null | sed -E 's/^x:([0-9-]+) y:([0-9-]+).*/\1 \2/')
+    [[ $at == "$x $y" ]] || DISPLAY=$display xdotool mousemove --sync "$x" "$y"
 }
 
 serve() {
@@ -42,8 +51,8 @@ serve() {
         if [[ -e $dir/click ]]; then
             read -r verb a b c d <"$dir/click"
             case $verb in
-                click) DISPLAY=$display xdotool mousemove --sync "$a" "$b" click 1 ;;
-                move) DISPLAY=$display xdotool mousemove --sync "$a" "$b" ;;
+                click) move "$a" "$b" && DISPLAY=$display xdotool click 1 ;;
+                move) move "$a" "$b" ;;
                 drag) drag "$a" "$b" "$c" "$d" ;;
                 *) echo "unknown request: $verb $a $b $c $d" ;;
             esac >>"$dir/pointer.log" 2>&1 || echo "xdotool failed for $verb $a $b $c $d" >>"$dir/pointer.log"

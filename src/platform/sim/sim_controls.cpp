@@ -177,7 +177,16 @@ PixelRect SimPlatform::WorkArea() const {
 
 bool SimPlatform::NotifyIcon(int message, const std::vector<std::uint8_t>& record) {
   Record("Shell.NotifyIcon", std::to_string(message) + " " + std::to_string(record.size()) + " bytes");
+  notifyCalls_.push_back({message, record});
   return true;
+}
+
+void SimPlatform::Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) {
+  Record("Shell.Execute", std::to_string(owner) + " \"" + verb + "\" \"" + file + "\"");
+}
+
+void SimPlatform::StartProcess(const std::string& commandLine, int windowStyle) {
+  Record("Shell.StartProcess", std::to_string(windowStyle) + " " + commandLine);
 }
 
 // The code page's own tables, through iconv: what the system would answer.

@@ -59,7 +59,13 @@ class SimControl final : public Control {
   std::string Caption() const override;
   void SetCaption(const std::string& text) override;
 
+  // The events as the runtime raises them: x and y in twips relative to the
+  // control, any button.
   void RaiseClick();
+  void RaiseDblClick();
+  void RaiseMouseDown(double x, double y, int button = kLeftButton);
+  void RaiseMouseMove(double x, double y, int button = 0);
+  void RaiseMouseUp(double x, double y, int button = kLeftButton);
 
  private:
   void Call(const std::string& op, const std::string& detail) const;
@@ -183,6 +189,7 @@ class SimWindow final : public Window {
   void RaiseCloseRequest();
   void RaiseClick();
   void RaiseMouseDown(int button, int shift, double x, double y);
+  void RaiseMouseMove(int button, int shift, double x, double y);
 
  private:
   friend class SimPlatform;
@@ -275,6 +282,12 @@ class SimPlatform final : private WindowRuntime,
   void SetDragMove(std::int32_t dx, std::int32_t dy) { dragMove_ = {dx, dy}; }
   // The picture a PNG file of this size would be (signature and header only).
   static std::vector<std::uint8_t> PngHeader(std::uint32_t width, std::uint32_t height);
+  // The notification-area records handed to the shell, with their messages.
+  struct NotifyCall {
+    int message;
+    std::vector<std::uint8_t> record;
+  };
+  const std::vector<NotifyCall>& NotifyCalls() const { return notifyCalls_; }
   // The modules loaded and not freed.
   int LoadedLibraries() const { return static_cast<int>(modules_.size()); }
 
@@ -358,6 +371,8 @@ class SimPlatform final : private WindowRuntime,
   std::string WindowName(std::uintptr_t handle) const;
   // Shell
   bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
+  void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) override;
+  void StartProcess(const std::string& commandLine, int windowStyle) override;
   // CodePage
   unsigned AnsiCode(char16_t unit) const override;
   // Downloads and resources
@@ -424,6 +439,7 @@ class SimPlatform final : private WindowRuntime,
   std::map<std::pair<std::uintptr_t, int>, std::int32_t> windowLongs_;
   GdiHandle nextGdiHandle_ = 0x4000;
   PixelPoint dragMove_;
+  std::vector<NotifyCall> notifyCalls_;
   int codePage_ = 1252;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;

@@ -90,6 +90,18 @@ void SimControl::SetCaption(const std::string& text) {
 void SimControl::RaiseClick() {
   if (events_ != nullptr) ResumeNext([&] { events_->Click(); });
 }
+void SimControl::RaiseDblClick() {
+  if (events_ != nullptr) ResumeNext([&] { events_->DblClick(); });
+}
+void SimControl::RaiseMouseDown(double x, double y, int button) {
+  if (events_ != nullptr) ResumeNext([&] { events_->MouseDown(button, 0, x, y); });
+}
+void SimControl::RaiseMouseMove(double x, double y, int button) {
+  if (events_ != nullptr) ResumeNext([&] { events_->MouseMove(button, 0, x, y); });
+}
+void SimControl::RaiseMouseUp(double x, double y, int button) {
+  if (events_ != nullptr) ResumeNext([&] { events_->MouseUp(button, 0, x, y); });
+}
 
 // --- Windows ------------------------------------------------------------------
 
@@ -262,6 +274,9 @@ void SimWindow::RaiseClick() {
 }
 void SimWindow::RaiseMouseDown(int button, int shift, double x, double y) {
   ResumeNext([&] { events_.MouseDown(button, shift, x, y); });
+}
+void SimWindow::RaiseMouseMove(int button, int shift, double x, double y) {
+  ResumeNext([&] { events_.MouseMove(button, shift, x, y); });
 }
 
 // --- The runtime --------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iterator>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -362,30 +363,69 @@ struct Art {
   const char* file;
   const unsigned char* bytes;
   std::size_t size;
-  int side;
+  int width;
+  int height;
 };
 
+// The login frame's buttons.
 const Art kArt[] = {
-    {"close_normal.jpg", fixtures::kCloseNormal, fixtures::kCloseNormalSize, 28},
-    {"close_hover.jpg", fixtures::kCloseHover, fixtures::kCloseHoverSize, 28},
-    {"minimize_normal.jpg", fixtures::kMinimizeNormal, fixtures::kMinimizeNormalSize, 24},
-    {"minimize_hover.jpg", fixtures::kMinimizeHover, fixtures::kMinimizeHoverSize, 24},
+    {"close_normal.jpg", fixtures::kCloseNormal, fixtures::kCloseNormalSize, 28, 28},
+    {"close_hover.jpg", fixtures::kCloseHover, fixtures::kCloseHoverSize, 28, 28},
+    {"minimize_normal.jpg", fixtures::kMinimizeNormal, fixtures::kMinimizeNormalSize, 24, 24},
+    {"minimize_hover.jpg", fixtures::kMinimizeHover, fixtures::kMinimizeHoverSize, 24, 24},
+};
+
+// The game window's frame, stretched along its edges.
+const Art kFrameArt[] = {
+    {"frame_top.jpg", fixtures::kFrameTop, fixtures::kFrameTopSize, 100, 28},
+    {"frame_left.jpg", fixtures::kFrameLeft, fixtures::kFrameLeftSize, 3, 100},
+    {"frame_right.jpg", fixtures::kFrameRight, fixtures::kFrameRightSize, 3, 100},
+    {"frame_bottom.jpg", fixtures::kFrameBottom, fixtures::kFrameBottomSize, 100, 3},
+};
+
+// The game window's title-bar buttons, each at rest then under the pointer.
+const Art kGameButtonArt[] = {
+    {"game_close_normal.jpg", fixtures::kGameCloseNormal, fixtures::kGameCloseNormalSize, 22, 28},
+    {"game_close_hover.jpg", fixtures::kGameCloseHover, fixtures::kGameCloseHoverSize, 22, 28},
+    {"game_max_normal.jpg", fixtures::kGameMaxNormal, fixtures::kGameMaxNormalSize, 22, 28},
+    {"game_max_hover.jpg", fixtures::kGameMaxHover, fixtures::kGameMaxHoverSize, 22, 28},
+    {"game_full_normal.jpg", fixtures::kGameFullNormal, fixtures::kGameFullNormalSize, 22, 28},
+    {"game_full_hover.jpg", fixtures::kGameFullHover, fixtures::kGameFullHoverSize, 22, 28},
+    {"game_min_normal.jpg", fixtures::kGameMinNormal, fixtures::kGameMinNormalSize, 22, 28},
+    {"game_min_hover.jpg", fixtures::kGameMinHover, fixtures::kGameMinHoverSize, 22, 28},
+    {"game_refresh_normal.jpg", fixtures::kGameRefreshNormal, fixtures::kGameRefreshNormalSize, 22, 28},
+    {"game_refresh_hover.jpg", fixtures::kGameRefreshHover, fixtures::kGameRefreshHoverSize, 22, 28},
+};
+
+// The game window's link and tool plaques.
+const Art kLinkArt[] = {
+    {"link_clear.png", fixtures::kLinkClear, fixtures::kLinkClearSize, 43, 19},
+    {"link_charge.png", fixtures::kLinkCharge, fixtures::kLinkChargeSize, 43, 19},
+    {"link_web.png", fixtures::kLinkWeb, fixtures::kLinkWebSize, 43, 19},
+    {"link_bbs.png", fixtures::kLinkBbs, fixtures::kLinkBbsSize, 43, 19},
 };
 
 TEST(Art, TheCompiledInBytesAreTheFilesAndDecodeToTheirSizes) {
   const platform::win32::GdiplusSession session;
   ASSERT_TRUE(session);
-  for (const Art& art : kArt) {
-    const std::vector<std::uint8_t> file = ReadBytes(ArtFile(art.file));
-    ASSERT_FALSE(file.empty()) << art.file;
-    ASSERT_EQ(art.size, file.size()) << art.file;
-    EXPECT_TRUE(std::equal(file.begin(), file.end(), art.bytes)) << art.file;
-    const platform::win32::Picture picture = platform::win32::DecodePicture(art.bytes, art.size);
-    ASSERT_TRUE(picture) << art.file;
-    EXPECT_EQ(picture.width, art.side) << art.file;
-    EXPECT_EQ(picture.height, art.side) << art.file;
-    EXPECT_TRUE(picture.opaque) << art.file;
+  std::size_t checked = 0;
+  for (const std::span<const Art> set :
+       {std::span<const Art>(kArt), std::span<const Art>(kFrameArt), std::span<const Art>(kGameButtonArt),
+        std::span<const Art>(kLinkArt)}) {
+    for (const Art& art : set) {
+      const std::vector<std::uint8_t> file = ReadBytes(ArtFile(art.file));
+      ASSERT_FALSE(file.empty()) << art.file;
+      ASSERT_EQ(art.size, file.size()) << art.file;
+      EXPECT_TRUE(std::equal(file.begin(), file.end(), art.bytes)) << art.file;
+      const platform::win32::Picture picture = platform::win32::DecodePicture(art.bytes, art.size);
+      ASSERT_TRUE(picture) << art.file;
+      EXPECT_EQ(picture.width, art.width) << art.file;
+      EXPECT_EQ(picture.height, art.height) << art.file;
+      EXPECT_TRUE(picture.opaque) << art.file;
+      ++checked;
+    }
   }
+  EXPECT_EQ(checked, 22u);
   const std::vector<std::uint8_t> png = HalfClearPng(4, 2, kOpaqueRed);
   EXPECT_FALSE(platform::win32::DecodePicture(png.data(), png.size()).opaque);
   const unsigned char junk[] = {'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c', 't', 'u', 'r', 'e'};
@@ -393,12 +433,14 @@ TEST(Art, TheCompiledInBytesAreTheFilesAndDecodeToTheirSizes) {
   EXPECT_FALSE(platform::win32::DecodePicture(png.data(), png.size() / 2)) << "cut short";
 }
 
+bool Gold(COLORREF c) { return GetRValue(c) > 180 && GetRValue(c) > GetBValue(c) + 60; }
+
 TEST_F(Graphics, TheButtonArtIsAGoldGlyphOnSlateAndBrighterUnderThePointer) {
   NoEvents events;
   auto w = ctx.Windows().NewWindow(Design("Buttons", 120, 40), events);
   int left = 0;
   for (const Art& art : kArt) {
-    w->AddControl(Image(art.file, left, 0, art.side, art.side, art.bytes, art.size), nullptr);
+    w->AddControl(Image(art.file, left, 0, art.width, art.height, art.bytes, art.size), nullptr);
     left += 30;
   }
   w->Show(nullptr);
@@ -408,7 +450,7 @@ TEST_F(Graphics, TheButtonArtIsAGoldGlyphOnSlateAndBrighterUnderThePointer) {
   left = 0;
   int glyph[4] = {};
   for (std::size_t i = 0; i < std::size(kArt); ++i, left += 30) {
-    const int c = kArt[i].side / 2;
+    const int c = kArt[i].width / 2;
     EXPECT_TRUE(PumpUntil(5s, [&] { return Near(WindowPixel(hwnd, left, 0), 0x1d, 0x25, 0x36, 14); }))
         << kArt[i].file << " corner " << Rgb(WindowPixel(hwnd, left, 0));
     // The glyph crosses the middle (the bar sits a little below it).
@@ -421,6 +463,102 @@ TEST_F(Graphics, TheButtonArtIsAGoldGlyphOnSlateAndBrighterUnderThePointer) {
   }
   EXPECT_GT(glyph[1], glyph[0]) << "close, under the pointer";
   EXPECT_GT(glyph[3], glyph[2]) << "minimise, under the pointer";
+}
+
+// Where each title-bar glyph has gold and where it is open, in the button's
+// pixels: enough to tell the five apart and to catch one file standing in
+// for another.
+struct GlyphShape {
+  std::vector<POINT> gold;
+  std::vector<POINT> open;
+};
+const GlyphShape kGlyphShapes[] = {
+    {{{11, 13}}, {{11, 9}}},          // close: the cross meets in the middle
+    {{{6, 13}}, {{11, 13}}},          // maximise: a wall round a hollow
+    {{{6, 8}}, {{11, 7}, {11, 13}}},  // full screen: corners, the sides open between them
+    {{{11, 17}}, {{11, 13}}},         // to the tray: a low bar, nothing above it
+    {{{6, 13}}, {{11, 13}, {6, 8}}},  // refresh: a ring, no corners
+};
+
+TEST_F(Graphics, TheGameButtonsSitOnTheTitleStripAndBrightenUnderThePointer) {
+  constexpr int kW = 22;
+  constexpr int kH = 28;
+  constexpr int kButtons = 60;  // where the row of buttons starts on each strip
+  constexpr int kHoverTop = 32;
+  constexpr int kPairs = static_cast<int>(std::size(kGameButtonArt)) / 2;
+  static_assert(std::size(kGlyphShapes) == std::size(kGameButtonArt) / 2);
+  constexpr int kWidth = kButtons + kPairs * kW + 10;
+  NoEvents events;
+  auto w = ctx.Windows().NewWindow(Design("TitleStrip", kWidth, kHoverTop + kH), events);
+  // One strip for the buttons at rest, one for them under the pointer; each
+  // stretched from its 100 pixels, as the game window does, with the buttons
+  // on top of it.
+  const Art& strip = kFrameArt[0];
+  for (const int top : {0, kHoverTop}) {
+    w->AddControl(Image("Strip", 0, top, kWidth, kH, strip.bytes, strip.size), nullptr);
+  }
+  for (int i = 0; i < kPairs; ++i) {
+    for (const int hover : {0, 1}) {
+      const Art& art = kGameButtonArt[2 * i + hover];
+      w->AddControl(Image(art.file, kButtons + i * kW, hover * kHoverTop, kW, kH, art.bytes, art.size),
+                    nullptr);
+    }
+  }
+  w->Show(nullptr);
+  const HWND hwnd = reinterpret_cast<HWND>(w->Handle());
+  ::UpdateWindow(hwnd);
+  const auto at = [&](int x, int y) { return WindowPixel(hwnd, x, y); };
+
+  // The bare strip: a lighter top edge over a dark slate body, a gold thread
+  // along the bottom.
+  ASSERT_TRUE(PumpUntil(5s, [&] { return Gold(at(10, 26)); })) << "the gold thread: " << Rgb(at(10, 26));
+  const COLORREF body = at(10, 13);
+  EXPECT_GT(GetBValue(body), GetRValue(body)) << "slate: " << Rgb(body);
+  EXPECT_LT(Brightness(body), 200) << "dark: " << Rgb(body);
+  EXPECT_GT(Brightness(at(10, 0)), Brightness(body) + 100) << "the top edge: " << Rgb(at(10, 0));
+  EXPECT_LT(Brightness(at(10, 25)), Brightness(body)) << "a groove above the thread: " << Rgb(at(10, 25));
+  EXPECT_EQ(at(10, 13), at(kWidth - 1, 13)) << "stretched, the strip does not change along its length";
+
+  for (int i = 0; i < kPairs; ++i) {
+    const int left = kButtons + i * kW;
+    int brightest[2] = {};
+    int centre[2] = {};
+    for (const int hover : {0, 1}) {
+      const char* file = kGameButtonArt[2 * i + hover].file;
+      const int top = hover * kHoverTop;
+      // Their outer columns are the strip's, so a row of buttons reads as
+      // one with the bar, at rest or lit.
+      for (int y = 0; y < kH; ++y) {
+        for (const int x : {left, left + kW - 1}) {
+          EXPECT_TRUE(Near(at(x, top + y), at(10, top + y), 16))
+              << file << " (" << x - left << ", " << y << ") " << Rgb(at(x, top + y)) << ", the strip "
+              << Rgb(at(10, top + y));
+        }
+      }
+      const GlyphShape& shape = kGlyphShapes[i];
+      for (const POINT p : shape.gold) {
+        EXPECT_TRUE(Gold(at(left + p.x, top + p.y)))
+            << file << " gold at (" << p.x << ", " << p.y << ") " << Rgb(at(left + p.x, top + p.y));
+      }
+      for (const POINT p : shape.open) {
+        EXPECT_LT(GetRValue(at(left + p.x, top + p.y)), 120)
+            << file << " open at (" << p.x << ", " << p.y << ") " << Rgb(at(left + p.x, top + p.y));
+      }
+      // The glyph's brightest pixel, above the gold thread.
+      COLORREF best = 0;
+      for (int y = 2; y < 25; ++y) {
+        for (int x = 0; x < kW; ++x) {
+          if (Brightness(at(left + x, top + y)) > Brightness(best)) best = at(left + x, top + y);
+        }
+      }
+      EXPECT_TRUE(Gold(best)) << file << " brightest " << Rgb(best);
+      brightest[hover] = Brightness(best);
+      centre[hover] = Brightness(at(left + kW / 2, top + 13));
+    }
+    const char* file = kGameButtonArt[2 * i + 1].file;
+    EXPECT_GT(brightest[1], brightest[0] + 30) << file << ": the glyph lights under the pointer";
+    EXPECT_GT(centre[1], centre[0] + 30) << file << ": and so does the middle of the button";
+  }
 }
 
 }  // namespace

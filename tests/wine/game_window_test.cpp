@@ -1,0 +1,219 @@
+// The game window under Wine, reached through a login by the scenario driver
+// and handled by the display's own pointer: its modes, its frame, its tray
+// icon and its toolbar, watched from outside as the system sees them.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "screen.h"
+#include "wine_support.h"
+
+namespace tarnhold::winetest {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring kFixtureFolder = L"C:\\tarnhold-fixture";
+const std::wstring kFlashLog = kFixtureFolder + L"\\flash32.log";
+const std::wstring kLauncher = L"http://127.0.0.1:18080/kvx_stable/bin/Kestrune.html?serverid=7&username=ab";
+// The toolbar, from the window's right edge: 22 pixels a button.
+constexpr int kClose = 1;
+constexpr int kMaximize = 2;
+constexpr int kFullScreen = 3;
+constexpr int kTray = 4;
+
+std::size_t CountLines(const std::wstring& path, const std::string& prefix) {
+  std::ifstream in(path.c_str());
+  std::size_t count = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0) ++count;
+  }
+  return count;
+}
+
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string Text(const RECT& r) {
+  std::ostringstream out;
+  out << "(" << r.left << ", " << r.top << ") - (" << r.right << ", " << r.bottom << ")";
+  return out.str();
+}
+
+RECT WorkArea() {
+  RECT area{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  return area;
+}
+
+struct GameWindow : ::testing::Test {
+  std::unique_ptr<Child> driver;
+  HWND game = nullptr;
+
+  // The stand-in Flash control, registered as provisioning would leave it.
+  void SetUp() override {
+    RemoveTree(kFixtureFolder);
+    CopyInto(OwnFolder() + L"\\fixtures\\flash32.ocx", kFixtureFolder, L"flash32.ocx");
+    HMODULE library = ::LoadLibraryW((kFixtureFolder + L"\\flash32.ocx").c_str());
+    ASSERT_NE(library, nullptr);
+    using Register = HRESULT(WINAPI*)();
+    auto registerServer = reinterpret_cast<Register>(::GetProcAddress(library, "DllRegisterServer"));
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_EQ(registerServer(), S_OK);
+    ::FreeLibrary(library);
+    ::DeleteFileW(kFlashLog.c_str());
+    RemoveTree(L"C:\\Veltrotarn");
+  }
+
+  void Start(const std::wstring& extra = L"") {
+    driver = std::make_unique<Child>(OwnFolder() + L"\\tarnhold-driver.exe",
+                                     kLauncher + (extra.empty() ? L"" : L" " + extra));
+    ASSERT_TRUE(WaitUntil(60s, [&] { return CountLines(kFlashLog, "put Movie=") == 1; })) << "no game";
+    ASSERT_TRUE(WaitUntil(10s, [&] {
+      for (const TopWindow& w : driver->Windows()) {
+        if (w.visible && w.title == L"Tarnhold") game = w.hwnd;
+      }
+      return game != nullptr && !LoginScreenShown(*driver);
+    })) << "the game window is not the one shown";
+  }
+  void TearDown() override {
+    if (driver) {
+      EXPECT_TRUE(CloseThroughTheFrame(*driver));
+    }
+  }
+
+  RECT Bounds() const {
+    RECT r{};
+    ::GetWindowRect(game, &r);
+    return r;
+  }
+  // The middle of the n-th toolbar button from the right, on the screen.
+  POINT Button(int n) const {
+    const RECT r = Bounds();
+    return {r.right - 22 * n + 11, r.top + 14};
+  }
+  bool BoundsBecome(const RECT& want) {
+    return WaitUntil(5s, [&] { return SameRect(Bounds(), want); });
+  }
+  // The normal bounds of the first opening: the window's design size.
+  RECT Normal(int left = 0, int top = 0, int width = 1000, int height = 700) const {
+    return {left, top, left + width, top + height};
+  }
+  void Restore() {
+    ASSERT_TRUE(pointer::Click(Button(kMaximize)));
+    ASSERT_TRUE(BoundsBecome(Normal())) << Text(Bounds());
+  }
+  // The toolbar's right end as pixels, to compare before and after a resize.
+  std::vector<COLORREF> Toolbar() const {
+    const RECT r = Bounds();
+    std::vector<COLORREF> pixels;
+    for (int y = r.top + 2; y < r.top + 26; y += 3) {
+      for (int x = r.right - 110; x < r.right; x += 3) pixels.push_back(ScreenPixel(x, y));
+    }
+    return pixels;
+  }
+};
+
+TEST_F(GameWindow, OpensOnTheWorkAreaAndTheMaximizeButtonTogglesTheRememberedBounds) {
+  Start();
+  EXPECT_TRUE(SameRect(Bounds(), WorkArea())) << Text(Bounds()) << " on " << Text(WorkArea());
+  Restore();
+  ASSERT_TRUE(pointer::Click(Button(kMaximize)));
+  EXPECT_TRUE(BoundsBecome(WorkArea())) << Text(Bounds());
+}
+
+TEST_F(GameWindow, ATitleDragMovesItInNormalMode) {
+  Start();
+  Restore();
+  ASSERT_TRUE(pointer::Drag({300, 14}, {420, 104}));
+  EXPECT_TRUE(BoundsBecome(Normal(120, 90))) << Text(Bounds());
+}
+
+TEST_F(GameWindow, TheRightBorderAndTheBottomRightCornerResizeItAndTheButtonsStayRightAligned) {
+  Start();
+  Restore();
+  std::vector<COLORREF> toolbar;
+  ASSERT_TRUE(WaitUntil(5s, [&] {
+    toolbar = Toolbar();
+    return toolbar == Toolbar();  // painted and still
+  }));
+  ASSERT_TRUE(pointer::Drag({998, 300}, {898, 300}));
+  EXPECT_TRUE(BoundsBecome(Normal(0, 0, 900, 700))) << Text(Bounds());
+  EXPECT_TRUE(WaitUntil(5s, [&] { return Toolbar() == toolbar; })) << "the toolbar follows the right edge";
+
+  // The bottom border lies over the right one in the corner.
+  ASSERT_TRUE(pointer::Drag({898, 698}, {1018, 758}));
+  EXPECT_TRUE(BoundsBecome(Normal(0, 0, 1020, 760))) << Text(Bounds());
+  EXPECT_TRUE(WaitUntil(5s, [&] { return Toolbar() == toolbar; }));
+  // The maximize button is where the layout put it.
+  ASSERT_TRUE(pointer::Click(Button(kMaximize)));
+  EXPECT_TRUE(BoundsBecome(WorkArea())) << Text(Bounds());
+}
+
+// From normal mode: the display's work area is the whole screen here, so
+// from maximized the window would not change.
+TEST_F(GameWindow, FullScreenCoversTheScreenAndReturns) {
+  Start();
+  Restore();
+  ASSERT_TRUE(pointer::Drag({300, 14}, {340, 64}));
+  ASSERT_TRUE(BoundsBecome(Normal(40, 50))) << Text(Bounds());
+  ASSERT_TRUE(pointer::Click(Button(kFullScreen)));
+  const RECT screen{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+  EXPECT_TRUE(BoundsBecome(screen)) << Text(Bounds());
+  ASSERT_TRUE(pointer::Click(Button(kFullScreen)));
+  EXPECT_TRUE(BoundsBecome(Normal(40, 50))) << Text(Bounds());
+}
+
+TEST_F(GameWindow, CloseReturnsToTheLoginScreenAndTheFlashControlIsGone) {
+  Start();
+  ASSERT_TRUE(pointer::Click(Button(kClose)));
+  EXPECT_TRUE(WaitUntil(10s, [&] { return LoginScreenShown(*driver); })) << "no login screen";
+  EXPECT_FALSE(::IsWindowVisible(game));
+  EXPECT_TRUE(
+      WaitUntil(10s, [&] { return CountLines(kFlashLog, "destroy ") == CountLines(kFlashLog, "create "); }))
+      << CountLines(kFlashLog, "create ") << " made, " << CountLines(kFlashLog, "destroy ") << " destroyed";
+}
+
+TEST_F(GameWindow, ThePointerOverAWindowButtonShowsItsHoverImage) {
+  Start();
+  const POINT close = Button(kClose);
+  ASSERT_TRUE(pointer::MoveTo({close.x - 200, close.y + 300}));
+  COLORREF normal = 0;
+  ASSERT_TRUE(WaitUntil(5s, [&] {
+    normal = ScreenPixel(close.x, close.y);
+    return GetRValue(normal) > GetBValue(normal) + 60;  // the gold glyph is painted
+  })) << Rgb(normal);
+  ASSERT_TRUE(pointer::MoveTo(close));
+  COLORREF hover = 0;
+  EXPECT_TRUE(WaitUntil(5s,
+                        [&] {
+                          hover = ScreenPixel(close.x, close.y);
+                          return Brightness(hover) > Brightness(normal) + 30;
+                        }))
+      << "normal " << Rgb(normal) << ", under the pointer " << Rgb(hover);
+}
+
+TEST_F(GameWindow, ADragStepLaysOutAndRepaintsWithoutLag) {
+  const std::wstring file = kFixtureFolder + L"\\drag.txt";
+  Start(L"--time-drag 400 " + file);
+  std::string line;
+  ASSERT_TRUE(WaitUntil(60s, [&] {
+    std::ifstream in(file.c_str());
+    return static_cast<bool>(std::getline(in, line));
+  })) << "no timing";
+  std::printf("drag steps under Wine (resize, layout, repaint): %s\n", line.c_str());
+  std::fflush(stdout);
+  unsigned median = 0;
+  unsigned slowest = 0;
+  int steps = 0;
+  ASSERT_EQ(std::sscanf(line.c_str(), "median_us=%u max_us=%u steps=%d", &median, &slowest, &steps), 3);
+  EXPECT_EQ(steps, 400);
+  // A frame at 60 Hz is 16.7 ms: a step that fits well inside one never lags.
+  EXPECT_LT(median, 8000u);
+}
+
+}  // namespace
+}  // namespace tarnhold::winetest
