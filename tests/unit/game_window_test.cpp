@@ -2,6 +2,8 @@
 // resizing it, the tray, and the hover pass over the window buttons.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 #include "constants.h"
@@ -456,6 +458,32 @@ TEST_F(GameWindow, InTheTrayTheTicksStopOnceANotificationClearsTracking) {
   m.sim.WindowNamed("Form3").TickTimers();
   EXPECT_TRUE(Trace({"Window.CursorPos"}).empty());
   EXPECT_FALSE(game().Timer1().Enabled());
+}
+
+}  // namespace
+}  // namespace tarnhold::testing
+
+namespace tarnhold::testing {
+namespace {
+
+// One drag step is one mouse move that resizes the window and lays it out
+// again; its cost in the behaviour and the simulator (ASan included).
+TEST_F(GameWindow, ADragStepIsCheapInTheBehaviour) {
+  game().JumpToGame(kLauncher);  // the Flash control is laid out too
+  ToNormal();
+  Press("bg_right", 30, 5000);
+  constexpr int kSteps = 2000;
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kSteps; ++i) {
+    Pointer(1000 + i % 50, 300);
+    c("bg_right").RaiseMouseMove(0, 0);
+    m.sim.ClearTrace();  // a drag of hours would not keep its trace
+  }
+  const double perStep =
+      std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count() / kSteps;
+  std::printf("a drag step in the simulator: %.1f us\n", perStep);
+  EXPECT_EQ(Now().width, (1000 + (kSteps - 1) % 50) * 15 + 30 - 3000);  // grabbed 30 twips from the edge
+  EXPECT_LT(perStep, 2000.0);
 }
 
 }  // namespace

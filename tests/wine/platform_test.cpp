@@ -2,11 +2,15 @@
 // expectations the simulated platform is held to where it models the OS.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <future>
 #include <memory>
 
 #include "platform/geometry.h"
 #include "platform/win32/win32_platform.h"
 #include "wine_support.h"
+// After <windows.h>, which it needs and does not include.
+#include <tlhelp32.h>
 
 namespace tarnhold::winetest {
 namespace {
@@ -228,6 +232,228 @@ TEST_F(Backend, TimersTickWhileEnabledOnly) {
   const int stopped = ticks;
   PumpUntil(100ms, [] { return false; });
   EXPECT_EQ(ticks, stopped);
+}
+
+struct Move {
+  double x;
+  double y;
+};
+
+struct FormMoves : platform::WindowEvents {
+  std::vector<Move> moves;
+  void MouseMove(int /*button*/, int /*shift*/, double x, double y) override { moves.push_back({x, y}); }
+};
+
+struct ControlMoves : platform::ControlEvents {
+  std::vector<Move> moves;
+  int others = 0;
+  void MouseMove(int /*button*/, int /*shift*/, double x, double y) override { moves.push_back({x, y}); }
+  void MouseDown(int, int, double, double) override { ++others; }
+  void MouseUp(int, int, double, double) override { ++others; }
+  void Click() override { ++others; }
+  void DblClick() override { ++others; }
+};
+
+bool Has(const std::vector<Move>& moves, double x, double y) {
+  return std::any_of(moves.begin(), moves.end(), [&](const Move& m) { return m.x == x && m.y == y; });
+}
+
+// A form 600 x 40 pixels with a control over its pixels 500..529 x 0..19,
+// where a notification icon's mouse messages would "lie" if taken for
+// positions: 0x200..0x205 are 512..517.
+struct FormWithCover {
+  FormMoves form;
+  ControlMoves control;
+  std::unique_ptr<platform::Window> window;
+  FormWithCover(platform::WindowRuntime& rt, platform::ScaleUnit unit) {
+    platform::WindowDesign design = Design("Cover", 9000, 600);
+    design.scaleUnit = unit;
+    window = rt.NewWindow(design, form);
+    platform::ControlDesign cover;
+    cover.name = "Cover";
+    cover.left = 7500;
+    cover.top = 0;
+    cover.width = 450;
+    cover.height = 300;
+    window->AddControl(cover, &control);
+  }
+  HWND hwnd() const { return reinterpret_cast<HWND>(window->Handle()); }
+};
+
+TEST_F(Backend, TheIconsCallbackToAHiddenFormIsTheFormsOwnMouseMove) {
+  const double tpp = ctx.Windows().GetScreen().TwipsPerPixelX();
+  FormWithCover twips(ctx.Windows(), platform::ScaleUnit::Twips);
+  ASSERT_FALSE(twips.window->Visible());
+  // The shell sends some callbacks and posts others; both must arrive alike.
+  ASSERT_TRUE(::PostMessageW(twips.hwnd(), WM_MOUSEMOVE, 1, WM_LBUTTONUP));
+  ASSERT_TRUE(PumpUntil(5s, [&] { return !twips.form.moves.empty(); }))
+      << "nothing reached the form; the control had " << twips.control.moves.size();
+  ::SendMessageW(twips.hwnd(), WM_MOUSEMOVE, 1, WM_RBUTTONUP);
+  ASSERT_EQ(twips.form.moves.size(), 2u);
+  EXPECT_EQ(twips.form.moves[0].x, 514 * tpp);
+  EXPECT_EQ(twips.form.moves[0].y, 0);
+  EXPECT_EQ(twips.form.moves[1].x, 517 * tpp);
+  EXPECT_TRUE(twips.control.moves.empty()) << "the control under (514, 0) is not the icon";
+  EXPECT_EQ(twips.control.others, 0);
+
+  FormWithCover pixels(ctx.Windows(), platform::ScaleUnit::Pixels);
+  ::SendMessageW(pixels.hwnd(), WM_MOUSEMOVE, 1, WM_LBUTTONDBLCLK);
+  ASSERT_EQ(pixels.form.moves.size(), 1u);
+  EXPECT_EQ(pixels.form.moves[0].x, 515) << "a pixel-scaled form reads the message unscaled";
+  EXPECT_TRUE(pixels.control.moves.empty());
+}
+
+TEST_F(Backend, AMoveOverAShownFormGoesToTheControlUnderThePointer) {
+  const double tpp = ctx.Windows().GetScreen().TwipsPerPixelX();
+  FormWithCover shown(ctx.Windows(), platform::ScaleUnit::Twips);
+  shown.window->Show(nullptr);
+  ASSERT_TRUE(shown.window->Visible());
+  // The display's own pointer may pass over the window too; only these two
+  // positions are asked about.
+  ASSERT_TRUE(::PostMessageW(shown.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(514, 7)));
+  ASSERT_TRUE(::PostMessageW(shown.hwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 7)));
+  EXPECT_TRUE(PumpUntil(5s, [&] { return Has(shown.form.moves, 100 * tpp, 7 * tpp); }));
+  EXPECT_TRUE(Has(shown.control.moves, 514 * tpp - 7500, 7 * tpp)) << "in twips, relative to the control";
+  EXPECT_FALSE(Has(shown.form.moves, 514 * tpp, 7 * tpp));
+  shown.window->Hide();
+}
+
+struct WindowSearch {
+  DWORD pid;
+  const wchar_t* className;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<WindowSearch*>(param);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t name[64] = {};
+  ::GetClassNameW(hwnd, name, 64);
+  if (pid == search->pid && std::wstring(name) == search->className) search->found.push_back(hwnd);
+  return TRUE;
+}
+
+// A program this process started, found by its parent, and ended at the end
+// of the test whatever happened.
+class StartedProgram {
+ public:
+  StartedProgram(const wchar_t* exeName, std::chrono::milliseconds limit) {
+    WaitUntil(limit, [&] { return Find(exeName); });
+  }
+  ~StartedProgram() {
+    if (process_ == nullptr) return;
+    if (::WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+      ::TerminateProcess(process_, 99);
+      ::WaitForSingleObject(process_, 10000);
+    }
+    ::CloseHandle(process_);
+  }
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+
+  bool Found() const { return process_ != nullptr; }
+  HANDLE Process() const { return process_; }
+  // Its top-level windows of the given class.
+  std::vector<HWND> Windows(const wchar_t* className) const {
+    WindowSearch search{pid_, className, {}};
+    ::EnumWindows(&CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+ private:
+  bool Find(const wchar_t* exeName) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+      if (entry.th32ParentProcessID != ::GetCurrentProcessId() || ::lstrcmpiW(entry.szExeFile, exeName) != 0)
+        continue;
+      process_ = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE,
+                               entry.th32ProcessID);
+      pid_ = entry.th32ProcessID;
+      break;
+    }
+    ::CloseHandle(snapshot);
+    return process_ != nullptr;
+  }
+  HANDLE process_ = nullptr;
+  DWORD pid_ = 0;
+};
+
+TEST_F(Backend, AStartedCommandLineRunsWithItsArguments) {
+  const std::string written = root + "\\started.txt";
+  ctx.Shell32().StartProcess("cmd.exe /c echo started> " + written, 0);
+  const StartedProgram cmd(L"cmd.exe", 20s);
+  ASSERT_TRUE(cmd.Found());
+  // Ended, it has written the file and let go of it, and of the folder.
+  ASSERT_EQ(::WaitForSingleObject(cmd.Process(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+  HANDLE file = ::CreateFileW(L"C:\\tarnhold-backend-test\\started.txt", GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the command did not write its file";
+  char bytes[64] = {};
+  DWORD got = 0;
+  ::ReadFile(file, bytes, sizeof bytes, &got, nullptr);
+  ::CloseHandle(file);
+  EXPECT_EQ(std::string(bytes, got), "started\r\n");
+}
+
+TEST_F(Backend, AStartedProgramShowsAsAskedAndIsNotWaitedFor) {
+  const std::wstring exe = OwnFolder() + L"\\empty_window.exe";
+  ASSERT_NE(::GetFileAttributesW(exe.c_str()), INVALID_FILE_ATTRIBUTES)
+      << "empty_window.exe is built beside the tests";
+  const std::string line = "\"" + platform::win32::Utf8(exe) + "\"";
+  for (const int style : {SW_HIDE, SW_SHOWMINNOACTIVE}) {
+    SCOPED_TRACE(style);
+    // On a thread of its own, so that a start that waited for the program
+    // (which runs until it is closed) fails the test instead of hanging it.
+    auto start = std::async(std::launch::async, [&] { ctx.Shell32().StartProcess(line, style); });
+    const bool returned = start.wait_for(10s) == std::future_status::ready;
+    const StartedProgram program(L"empty_window.exe", 20s);
+    ASSERT_TRUE(program.Found());
+    ASSERT_TRUE(returned) << "StartProcess waited for the program";
+    start.get();
+    // Idle in its message loop means its window is made and shown as asked.
+    ASSERT_EQ(::WaitForInputIdle(program.Process(), 10000), 0u);
+    EXPECT_EQ(::WaitForSingleObject(program.Process(), 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "still running after StartProcess returned";
+    const auto windows = program.Windows(L"EmptyWindowClass");
+    ASSERT_EQ(windows.size(), 1u);
+    if (style == SW_HIDE) {
+      EXPECT_FALSE(::IsWindowVisible(windows[0]));
+    } else {
+      EXPECT_TRUE(::IsWindowVisible(windows[0]));
+      EXPECT_TRUE(::IsIconic(windows[0]));
+    }
+    ::PostMessageW(windows[0], WM_CLOSE, 0, 0);
+    EXPECT_EQ(::WaitForSingleObject(program.Process(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+  }
+}
+
+TEST_F(Backend, AProgramThatIsNotThereCannotBeStarted) {
+  EXPECT_THROW(ctx.Shell32().StartProcess(root + "\\missing.exe", 0), Error);
+  EXPECT_THROW(ctx.Shell32().StartProcess("", 6), Error);
+}
+
+TEST_F(Backend, ShellExecuteOpensWhatItIsGivenAndPassesOverAnEmptyFile) {
+  NoEvents events;
+  auto owner = ctx.Windows().NewWindow(Design("Owner", 300, 300), events);
+  ctx.Shell32().Execute(0, "", "");
+  ctx.Shell32().Execute(owner->Handle(), "open", "");
+  ctx.Shell32().Execute(owner->Handle(), "", root + "\\missing.txt");
+  // A batch file, run by its association, proves the file reaches the shell.
+  // (Wine runs one whatever the verb, so the verb cannot be told apart here.)
+  const std::string batch = root + "\\write.bat";
+  const std::string written = root + "\\executed.txt";
+  const std::string script = "@echo executed> " + written + "\r\n";
+  ctx.FileSystem().WriteFile(batch, std::vector<std::uint8_t>(script.begin(), script.end()));
+  ctx.Shell32().Execute(owner->Handle(), "", batch);
+  const StartedProgram shell(L"cmd.exe", 20s);
+  ASSERT_TRUE(shell.Found()) << "nothing ran the batch file";
+  // Until cmd has ended, the folder is not free for the next test.
+  EXPECT_EQ(::WaitForSingleObject(shell.Process(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(ctx.FileSystem().Exists(written));
 }
 
 }  // namespace

@@ -251,5 +251,10 @@ bool Drag(POINT from, POINT to) {
   return Send(inputs);
 }
 
+bool ClickTrayIcon(int n) {
+  bool handled = false;
+  return Request("tray " + std::to_string(n) + "\n", handled) && handled;
+}
+
 }  // namespace pointer
 }  // namespace tarnhold::winetest

@@ -58,6 +58,9 @@ bool Click(POINT p);
 bool MoveTo(POINT p);
 // Presses the left button at `from`, moves in steps to `to`, releases there.
 bool Drag(POINT from, POINT to);
+// Clicks the n-th icon (0 the first) in the system tray; only with the
+// display's pointer, which knows where Wine shows its tray.
+bool ClickTrayIcon(int n);
 }  // namespace pointer
 
 }  // namespace tarnhold::winetest

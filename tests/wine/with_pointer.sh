@@ -8,6 +8,8 @@
 #   move X Y           move there
 #   drag X1 Y1 X2 Y2   press the left button at X1 Y1, move in steps to X2 Y2,
 #                      release there
+#   tray N             click notification icon N (0 the first) in Wine's
+#                      system tray (see tray_icon.sh)
 # The test learns DIR from TARNHOLD_POINTER_DIR (a Wine path).
 #
 # Why not SendInput: Wine's server places injected input by window
@@ -15,6 +17,7 @@
 # window, which leaves out its alpha-0 pixels as Windows does.
 set -euo pipefail
 [[ $# -ge 3 ]] || { echo "usage: ${0##*/} STATE_DIR DIR COMMAND [ARGS...]" >&2; exit 125; }
+here=$(cd "$(dirname "$0")" && pwd)
 state=$1
 dir=$2
 shift 2
@@ -54,6 +57,8 @@ serve() {
                 click) move "$a" "$b" && DISPLAY=$display xdotool click 1 ;;
                 move) move "$a" "$b" ;;
                 drag) drag "$a" "$b" "$c" "$d" ;;
+                tray) read -r c d < <(bash "$here/tray_icon.sh" "$state" "$a" 10) &&
+                    move "$c" "$d" && DISPLAY=$display xdotool click 1 ;;
                 *) echo "unknown request: $verb $a $b $c $d" ;;
             esac >>"$dir/pointer.log" 2>&1 || echo "xdotool failed for $verb $a $b $c $d" >>"$dir/pointer.log"
             rm -f "$dir/click"

@@ -73,6 +73,8 @@ class Win32Graphics final : public Graphics {
 class Win32Shell final : public Shell {
  public:
   bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
+  void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) override;
+  void StartProcess(const std::string& commandLine, int windowStyle) override;
 };
 
 class Win32CodePage final : public CodePage {

@@ -201,6 +201,34 @@ bool Win32Shell::NotifyIcon(int message, const std::vector<std::uint8_t>& record
          FALSE;
 }
 
+// What ShellExecute answers is not looked at: a file it cannot open, or none
+// at all, is no error to the callers.
+void Win32Shell::Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) {
+  const std::wstring wideVerb = Wide(verb);
+  const std::wstring wideFile = Wide(file);
+  ::ShellExecuteW(reinterpret_cast<HWND>(owner), verb.empty() ? nullptr : wideVerb.c_str(), wideFile.c_str(),
+                  nullptr, nullptr, SW_HIDE);
+}
+
+// The window style reaches the program as its first ShowWindow's command.
+// Nothing is inherited and nothing is waited for: the program lives on its
+// own, and its handles are of no further use here.
+void Win32Shell::StartProcess(const std::string& commandLine, int windowStyle) {
+  // CreateProcessW may write into the command line, so it gets a copy of its own.
+  std::wstring line = Wide(commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = static_cast<WORD>(windowStyle);
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+    RaiseLastError("CreateProcess");
+  }
+  const UniqueHandle process(started.hProcess);
+  const UniqueHandle thread(started.hThread);
+}
+
 // No best-fit mapping: a character the code page cannot hold is "?", not a
 // look-alike.
 unsigned Win32CodePage::AnsiCode(char16_t unit) const {

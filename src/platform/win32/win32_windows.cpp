@@ -66,7 +66,7 @@ Win32Screen::Win32Screen() {
 double Win32Screen::Width() const { return ::GetSystemMetrics(SM_CXSCREEN) * tppX_; }
 double Win32Screen::Height() const { return ::GetSystemMetrics(SM_CYSCREEN) * tppY_; }
 
-Win32Runtime::Win32Runtime(HINSTANCE instance) : instance_(instance) {
+Win32Runtime::Win32Runtime(HINSTANCE instance) : instance_(instance), timers_(instance) {
   bigIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
                                              ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
                                              LR_SHARED));
@@ -110,35 +110,111 @@ Picture Win32Runtime::Decode(const unsigned char* bytes, std::size_t size) {
 }
 
 PixelPoint Win32Runtime::CursorPos() const {
+  std::optional<PixelPoint>& cached = timers_.PassPointer();
+  if (timers_.InPass() && cached) return *cached;
   POINT p{};
   if (!::GetCursorPos(&p)) RaiseLastError("GetCursorPos");
-  return PixelPoint{p.x, p.y};
+  const PixelPoint pointer{p.x, p.y};
+  if (timers_.InPass()) cached = pointer;
+  return pointer;
 }
 
 // --- Timers -------------------------------------------------------------------
 
-Win32Timer::Win32Timer(Win32Window& window, UINT_PTR id, int interval, std::function<void()> tick)
-    : window_(window), id_(id), interval_(interval), tick_(std::move(tick)) {}
+TimerScheduler::TimerScheduler(HINSTANCE instance) : instance_(instance) {}
+
+TimerScheduler::~TimerScheduler() {
+  if (hwnd_ != nullptr) ::DestroyWindow(hwnd_);
+}
+
+void TimerScheduler::Enable(Win32Timer& timer) {
+  if (std::find(enabled_.begin(), enabled_.end(), &timer) == enabled_.end()) enabled_.push_back(&timer);
+  Retime();
+}
+
+void TimerScheduler::Disable(Win32Timer& timer) {
+  enabled_.erase(std::remove(enabled_.begin(), enabled_.end(), &timer), enabled_.end());
+  Retime();
+}
+
+void TimerScheduler::Retime() {
+  UINT period = 0;
+  for (const Win32Timer* t : enabled_) {
+    const auto interval = static_cast<UINT>(std::max(t->Interval(), 1));
+    if (period == 0 || interval < period) period = interval;
+  }
+  if (period == period_) return;
+  if (hwnd_ == nullptr && period != 0) {
+    static const ATOM atom = [&] {
+      WNDCLASSW wc{};
+      wc.lpfnWndProc = &TimerScheduler::Proc;
+      wc.hInstance = instance_;
+      wc.lpszClassName = L"TarnholdTimers";
+      return ::RegisterClassW(&wc);
+    }();
+    hwnd_ = ::CreateWindowExW(0, MAKEINTATOM(atom), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_,
+                              nullptr);
+    if (hwnd_ == nullptr) RaiseLastError("CreateWindowEx");
+    ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+  }
+  if (period == 0) {
+    ::KillTimer(hwnd_, 1);
+  } else if (::SetTimer(hwnd_, 1, period, nullptr) == 0) {
+    RaiseLastError("SetTimer");
+  }
+  period_ = period;
+}
+
+LRESULT CALLBACK TimerScheduler::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_TIMER) {
+    auto* self = reinterpret_cast<TimerScheduler*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self != nullptr) self->Pass();
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// A tick may enable, disable or destroy timers, this one included: each is
+// looked up again before it fires.
+void TimerScheduler::Pass() {
+  if (inPass_) return;  // a tick that pumps messages does not start a pass of its own
+  inPass_ = true;
+  passPointer_.reset();
+  const ULONGLONG now = ::GetTickCount64();
+  const std::vector<Win32Timer*> snapshot = enabled_;
+  for (Win32Timer* timer : snapshot) {
+    if (std::find(enabled_.begin(), enabled_.end(), timer) != enabled_.end()) timer->FireIfDue(now, period_);
+  }
+  passPointer_.reset();
+  inPass_ = false;
+}
+
+Win32Timer::Win32Timer(TimerScheduler& scheduler, int interval, std::function<void()> tick)
+    : scheduler_(scheduler), interval_(interval), tick_(std::move(tick)) {}
 
 Win32Timer::~Win32Timer() {
-  if (enabled_) ::KillTimer(window_.hwnd(), id_);
-  window_.ForgetTimer(id_);
+  if (enabled_) scheduler_.Disable(*this);
 }
 
 void Win32Timer::SetEnabled(bool enabled) {
   if (enabled == enabled_) return;
-  if (enabled) {
-    if (::SetTimer(window_.hwnd(), id_, static_cast<UINT>(interval_), nullptr) == 0) {
-      RaiseLastError("SetTimer");
-    }
-  } else {
-    ::KillTimer(window_.hwnd(), id_);
-  }
   enabled_ = enabled;
+  if (enabled) {
+    due_ = ::GetTickCount64() + static_cast<ULONGLONG>(std::max(interval_, 1));
+    scheduler_.Enable(*this);
+  } else {
+    scheduler_.Disable(*this);
+  }
 }
 
-void Win32Timer::Fire() {
-  if (enabled_) Dispatch(tick_);
+// The scheduler ticks once a period, never exactly on time, so a timer due
+// within the next half period fires now rather than a whole period late.
+void Win32Timer::FireIfDue(ULONGLONG now, ULONGLONG period) {
+  const auto interval = static_cast<ULONGLONG>(std::max(interval_, 1));
+  if (now + period / 2 < due_) return;
+  due_ += interval;
+  if (due_ <= now) due_ = now + interval;  // a long stall does not fire the missed ticks at once
+  Dispatch(tick_);
 }
 
 // --- Windowless controls --------------------------------------------------------
@@ -257,11 +333,6 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       Dispatch([&] { events_.Resized(); });
       return 0;
-    case WM_TIMER: {
-      const auto it = timers_.find(wParam);
-      if (it != timers_.end()) it->second->Fire();
-      return 0;
-    }
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -375,6 +446,16 @@ void Win32Window::MouseMoved(WPARAM wParam, LPARAM lParam) {
   const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   const int buttons = Buttons(wParam);
   const int shift = ShiftState(wParam);
+  const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
+  const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
+  // A hidden window gets no pointer input, so this is a notification icon's
+  // callback, whose lParam is the mouse message on the icon. The form reads
+  // it from x as the runtime hands it on; hit-testing it would give it to
+  // whichever control happens to lie at that "position".
+  if (!Visible()) {
+    Dispatch([&] { events_.MouseMove(buttons, shift, p.x * scaleX, p.y * scaleY); });
+    return;
+  }
   Win32Control* target = pressed_ != nullptr ? pressed_ : ControlAt(p);
   if (target != nullptr) {
     if (target->Events() == nullptr) return;
@@ -383,8 +464,6 @@ void Win32Window::MouseMoved(WPARAM wParam, LPARAM lParam) {
     Dispatch([&] { target->Events()->MouseMove(buttons, shift, x, y); });
     return;
   }
-  const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
-  const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
   Dispatch([&] { events_.MouseMove(buttons, shift, p.x * scaleX, p.y * scaleY); });
 }
 
@@ -595,9 +674,7 @@ void Win32Window::SetState(WindowState state) {
 }
 
 std::unique_ptr<Timer> Win32Window::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
-  const UINT_PTR id = nextTimerId_++;
-  auto timer = std::make_unique<Win32Timer>(*this, id, intervalMs, std::move(tick));
-  timers_[id] = timer.get();
+  auto timer = std::make_unique<Win32Timer>(runtime_.Timers(), intervalMs, std::move(tick));
   timer->SetEnabled(enabled);
   return timer;
 }

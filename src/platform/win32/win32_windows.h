@@ -13,6 +13,41 @@
 namespace tarnhold::platform::win32 {
 
 class Win32Window;
+class Win32Timer;
+
+// Every timer of the program runs off one system timer, at the shortest
+// interval enabled: on each of its ticks the timers that are due fire, in
+// the order they were enabled. Timers of a common multiple (the frame's 10 ms
+// and its buttons' 100 ms) then wake the thread together instead of apart,
+// and a pointer read by several ticks of one pass is read once. Its window
+// is message-only, so its ticks come in any message loop, the system's move
+// loop included.
+class TimerScheduler {
+ public:
+  explicit TimerScheduler(HINSTANCE instance);
+  ~TimerScheduler();
+  TimerScheduler(const TimerScheduler&) = delete;
+  TimerScheduler& operator=(const TimerScheduler&) = delete;
+
+  void Enable(Win32Timer& timer);
+  void Disable(Win32Timer& timer);
+  // True while the due timers of one tick are firing.
+  bool InPass() const { return inPass_; }
+  // The pointer as first read in this pass; empty outside a pass and until read.
+  std::optional<PixelPoint>& PassPointer() { return passPointer_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void Pass();
+  void Retime();
+
+  HINSTANCE instance_;
+  HWND hwnd_ = nullptr;
+  std::vector<Win32Timer*> enabled_;
+  UINT period_ = 0;
+  bool inPass_ = false;
+  std::optional<PixelPoint> passPointer_;
+};
 
 class Win32Screen final : public Screen {
  public:
@@ -36,10 +71,12 @@ class Win32Runtime final : public WindowRuntime {
 
   std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
   const Screen& GetScreen() const override { return screen_; }
+  // Read once per timer pass: the ticks of one pass see one pointer.
   PixelPoint CursorPos() const override;
   PixelRect WorkArea() const override;
 
   HINSTANCE Instance() const { return instance_; }
+  TimerScheduler& Timers() { return timers_; }
   // Hosting controls needs OLE on this (the GUI) thread; started on first use.
   void StartOle() { ole_.Start(); }
   HICON ProgramIcon() const { return bigIcon_; }
@@ -56,24 +93,27 @@ class Win32Runtime final : public WindowRuntime {
   HICON smallIcon_ = nullptr;
   OleSession ole_;
   std::optional<GdiplusSession> gdiplus_;
+  mutable TimerScheduler timers_;
 };
 
 class Win32Timer final : public Timer {
  public:
-  Win32Timer(Win32Window& window, UINT_PTR id, int interval, std::function<void()> tick);
+  Win32Timer(TimerScheduler& scheduler, int interval, std::function<void()> tick);
   ~Win32Timer() override;
   Win32Timer(const Win32Timer&) = delete;
   Win32Timer& operator=(const Win32Timer&) = delete;
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override;
   int Interval() const override { return interval_; }
-  void Fire();
+  // Fires when due at `now` (GetTickCount64) on a scheduler ticking every
+  // `period` ms, and sets the next time.
+  void FireIfDue(ULONGLONG now, ULONGLONG period);
 
  private:
-  Win32Window& window_;
-  UINT_PTR id_;
+  TimerScheduler& scheduler_;
   int interval_;
   bool enabled_ = false;
+  ULONGLONG due_ = 0;
   std::function<void()> tick_;
 };
 
@@ -155,7 +195,6 @@ class Win32Window final : public Window {
   double TppX() const { return runtime_.GetScreen().TwipsPerPixelX(); }
   double TppY() const { return runtime_.GetScreen().TwipsPerPixelY(); }
   void Invalidate(const RECT& pixels);
-  void ForgetTimer(UINT_PTR id) { timers_.erase(id); }
 
   static const wchar_t* ClassName() { return L"TarnholdForm"; }
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -184,9 +223,7 @@ class Win32Window final : public Window {
   IconRef icon_ = 0;
   Win32Window* owner_ = nullptr;
   std::vector<std::unique_ptr<Win32Control>> controls_;  // in z-order, bottom first
-  std::map<UINT_PTR, Win32Timer*> timers_;
-  UINT_PTR nextTimerId_ = 1;
-  Win32Control* pressed_ = nullptr;  // holds the mouse capture until release
+  Win32Control* pressed_ = nullptr;                      // holds the mouse capture until release
   int pressedButton_ = 0;
   bool ownedHidden_ = false;  // by a minimise, until the restore
   bool shownOnce_ = false;
