@@ -15,6 +15,7 @@ namespace {
 constexpr double kDesignWidth = 15000;
 constexpr double kDesignHeight = 10500;
 constexpr double kButtonHeight = 420;
+constexpr std::uint32_t kTitleColour = 0xE8C25A;  // the toolbar glyphs' gold
 constexpr double kLinkWidth = 645;
 constexpr double kLinkHeight = 285;
 
@@ -54,6 +55,7 @@ platform::Control* Form3::Add(const char* name, double left, double top, double 
   design.width = width;
   design.height = height;
   design.visible = visible;
+  design.foreColor = kTitleColour;  // only the title is a label
   design.picture = picture.bytes;
   design.pictureSize = picture.size;
   platform::Control* control = &Window().AddControl(design, events.get());

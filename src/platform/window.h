@@ -120,6 +120,8 @@ struct ControlDesign {
   double width = 0;
   double height = 0;
   bool visible = true;
+  // A label's text colour, 0xRRGGBB.
+  std::uint32_t foreColor = 0x000000;
   // Compiled-in picture (PNG/JPEG/BMP bytes) stretched over an image control.
   const unsigned char* picture = nullptr;
   std::size_t pictureSize = 0;

@@ -224,6 +224,7 @@ Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, Con
     : window_(window),
       name_(design.name),
       kind_(design.kind),
+      foreColor_(RGB(design.foreColor >> 16 & 0xFF, design.foreColor >> 8 & 0xFF, design.foreColor & 0xFF)),
       events_(events),
       visible_(design.visible),
       left_(design.left),
@@ -501,6 +502,7 @@ void Win32Window::DrawControls(HDC dc, const RECT& area) const {
     if (control->IsLabel()) {
       if (control->Caption().empty()) continue;
       const std::wstring text = Wide(control->Caption());
+      ::SetTextColor(dc, control->ForeColor());
       ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
       continue;
     }

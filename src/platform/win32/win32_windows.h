@@ -139,6 +139,7 @@ class Win32Control final : public Control {
   ControlEvents* Events() const { return events_; }
   RECT PixelRect() const;
   bool IsLabel() const { return kind_ == ControlKind::Label; }
+  COLORREF ForeColor() const { return foreColor_; }
   const Picture& Image() const { return picture_; }
 
  private:
@@ -146,6 +147,7 @@ class Win32Control final : public Control {
   Win32Window& window_;
   std::string name_;
   ControlKind kind_;
+  COLORREF foreColor_;
   ControlEvents* events_;
   bool visible_;
   double left_, top_, width_, height_;
