@@ -52,6 +52,10 @@ class Form1 final : public Form {
   static bool FlashTooOld(const std::string& versionText);
   void InstallFlash();
   void RegisterInstall();
+  // The desktop or the Start menu's Programs folder, by every lookup in turn.
+  std::string FindSpecialFolder(const std::unique_ptr<platform::ScriptShell>& shell, bool programs);
+  void SaveShortcut(const std::unique_ptr<platform::ScriptShell>& shell, const std::string& path,
+                    const std::string& target, const std::string& arguments);
   std::int16_t DrawFrameImage(const std::string& path);
   void ReleaseFrame();
   void Uninstall();

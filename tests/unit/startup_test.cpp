@@ -57,16 +57,17 @@ TEST(DataFolder, AnExistingOneIsUsedUnchangedAndOnlyAMissingOneIsCreated) {
   Machine existing;
   existing.sim.AddFolder("C:\\Veltrotarn");
   existing.Start();
-  EXPECT_TRUE(existing.sim.TraceOf({"Files.CreateFolder"}).empty());
+  const std::string made = "Files.CreateFolder C:\\Veltrotarn";
+  EXPECT_TRUE(existing.sim.TraceOf({made}).empty());
 
   Machine missing;
   missing.Start();
-  EXPECT_EQ(missing.sim.TraceOf({"Files.CreateFolder"}), Lines{"Files.CreateFolder C:\\Veltrotarn"});
+  EXPECT_EQ(missing.sim.TraceOf({made}), Lines{made});
 
   Machine aFile;  // a file of that name "exists" as far as the test is concerned
   aFile.sim.AddFile("C:\\Veltrotarn");
   aFile.Start();
-  EXPECT_TRUE(aFile.sim.TraceOf({"Files.CreateFolder"}).empty());
+  EXPECT_TRUE(aFile.sim.TraceOf({made}).empty());
 }
 
 TEST(LoadHandler, LoadsTheWindowsInOrderAndGivesEachTheTitleAndTheFramesIcon) {
@@ -103,7 +104,10 @@ TEST(LoadHandler, RunsTheStagesInTheirOrder) {
                                      "Window.SetLeft Form1", "Window.SetTop Form1", "Window.SetLeft Form2",
                                      "Window.Show Form2"});
   EXPECT_EQ(order,
-            (Lines{"Files.CreateFolder C:\\Veltrotarn", "Gdiplus.Startup",
+            (Lines{"Files.CreateFolder C:\\Veltrotarn",
+                   "Files.CreateFolder C:\\Users\\Player\\AppData\\Roaming\\Microsoft\\Windows\\Start "
+                   "Menu\\Programs\\Tarnhold",
+                   "Gdiplus.Startup",
                    "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
                    "Window.SetTop Form1 2970", "Window.SetLeft Form2 6330", "Window.Show Form2 owner=none"}));
 }
@@ -246,10 +250,15 @@ TEST(UninstallStart, ShowsNothingFetchesNothingAndEndsThroughTheUnloadHandler) {
   m.sim.SetCommandLine("del");
   EXPECT_TRUE(m.Start());
   EXPECT_TRUE(m.program.form1().UninstallOnExit);
-  // The unload handler's release finds nothing drawn and fails quietly.
-  EXPECT_EQ(m.sim.Trace(), (Lines{"Window.New Form1", "Window.AddTimer Form1 10 on", "Program.CommandLine",
-                                  "Gdiplus.Shutdown 0", "Gdi.SelectObject", "Gdi.DeleteObject",
-                                  "Gdi.DeleteDC", "Program.End"}));
+  // The unload handler's release finds nothing drawn and fails quietly; then
+  // the uninstall, then the end.
+  const Lines trace = m.sim.Trace();
+  ASSERT_GE(trace.size(), 9u);
+  EXPECT_EQ(Lines(trace.begin(), trace.begin() + 8),
+            (Lines{"Window.New Form1", "Window.AddTimer Form1 10 on", "Program.CommandLine", "Gdiplus.Shutdown 0",
+                   "Gdi.SelectObject", "Gdi.DeleteObject", "Gdi.DeleteDC", "Shell.CreateScriptShell Wscript.shell"}));
+  EXPECT_EQ(trace.back(), "Program.End");
+  EXPECT_TRUE(m.sim.TraceOf({"Window.Show", "Download.", "ActiveX."}).empty());
   EXPECT_FALSE(m.sim.HasFolder("C:\\Veltrotarn"));
 }
 

@@ -18,6 +18,8 @@ SimPlatform::SimPlatform() {
   AddDrive('C', SimDrive{});
   SetEnvironmentVariable("SystemDrive", "C:");
   SetExePath(exePath_);
+  // A user's desktop and Start menu, as every Windows machine has them.
+  for (const auto& [name, path] : specialByName_) AddFolder(path);
 }
 
 SimPlatform::~SimPlatform() = default;
@@ -104,12 +106,15 @@ void SimPlatform::AddDrive(char letter, SimDrive drive) {
 
 void SimPlatform::RemoveAllDrives() { drives_.clear(); }
 
+// The running executable cannot be deleted or overwritten, as on Windows.
 void SimPlatform::SetExePath(const std::string& path) {
+  if (const auto before = entries_.find(Key(exePath_)); before != entries_.end()) before->second.inUse = false;
   exePath_ = path;
-  const std::string key = Key(path);
-  Entry& entry = entries_[key];
+  AddFolder(path.substr(0, path.find_last_of('\\')));
+  Entry& entry = entries_[Key(path)];
   entry.path = path;
   entry.folder = false;
+  entry.inUse = true;
 }
 
 // --- The file system --------------------------------------------------------

@@ -288,6 +288,22 @@ class SimPlatform final : private WindowRuntime,
     std::vector<std::uint8_t> record;
   };
   const std::vector<NotifyCall>& NotifyCalls() const { return notifyCalls_; }
+  // --- The script shell and shell32 ----------------------------------------
+  // What SpecialFolders answers for a name or for a number of its own ("" for
+  // one it does not know, as the script host answers), and what
+  // SHGetSpecialFolderPath answers for a CSIDL (nothing: the call fails).
+  // All start as a Windows 10 machine with user Player has them, the folders
+  // made.
+  void SetSpecialFolder(const std::string& name, std::string path) { specialByName_[name] = std::move(path); }
+  void SetSpecialFolder(int index, std::string path) { specialByIndex_[index] = std::move(path); }
+  void SetShell32Folder(int csidl, std::string path) { shell32Folders_[csidl] = std::move(path); }
+  // A saved shortcut's file holds "TargetPath=...\nArguments=...\n"; the
+  // properties set, nothing else.
+  std::string ShortcutText(const std::string& path) const;
+  // Registry values by their full names ("HKEY_LOCAL_MACHINE\...\Name").
+  const std::map<std::string, std::string>& Registry() const { return registry_; }
+  void SetRegistryValue(const std::string& name, std::string value) { registry_[name] = std::move(value); }
+
   // The modules loaded and not freed.
   int LoadedLibraries() const { return static_cast<int>(modules_.size()); }
 
@@ -313,6 +329,7 @@ class SimPlatform final : private WindowRuntime,
  private:
   friend class SimWindow;
   friend class SimActiveX;
+  friend class SimScriptShell;
   static constexpr IconRef kProgramIcon = 0x1C0;
 
   // WindowRuntime
@@ -372,6 +389,8 @@ class SimPlatform final : private WindowRuntime,
   // Shell
   bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
   void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) override;
+  std::unique_ptr<ScriptShell> CreateScriptShell() override;
+  std::string SpecialFolderPath(std::uintptr_t owner, int csidl, bool create) override;
   void StartProcess(const std::string& commandLine, int windowStyle) override;
   // CodePage
   unsigned AnsiCode(char16_t unit) const override;
@@ -440,6 +459,18 @@ class SimPlatform final : private WindowRuntime,
   GdiHandle nextGdiHandle_ = 0x4000;
   PixelPoint dragMove_;
   std::vector<NotifyCall> notifyCalls_;
+  std::map<std::string, std::string> specialByName_{
+      {"Desktop", R"(C:\Users\Player\Desktop)"},
+      {"Programs", R"(C:\Users\Player\AppData\Roaming\Microsoft\Windows\Start Menu\Programs)"},
+      {"AllUsersPrograms", R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}};
+  // The script host's collection order: 2 AllUsersPrograms, 4 Desktop.
+  std::map<int, std::string> specialByIndex_{
+      {2, R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}, {4, R"(C:\Users\Player\Desktop)"}};
+  std::map<int, std::string> shell32Folders_{
+      {16, R"(C:\Users\Player\Desktop)"},
+      {2, R"(C:\Users\Player\AppData\Roaming\Microsoft\Windows\Start Menu\Programs)"},
+      {23, R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}};
+  std::map<std::string, std::string> registry_;
   int codePage_ = 1252;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;
