@@ -42,6 +42,10 @@ class Shell {
   virtual void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file);
   // Starts a command line with a window style (0 hidden, 6 minimised), no wait.
   virtual void StartProcess(const std::string& commandLine, int windowStyle);
+  // Starts a command line now that acts only once this program, and every
+  // command started this way before it, have ended: for the commands that
+  // remove the running program's own files.
+  virtual void StartProcessAfterEnd(const std::string& commandLine, int windowStyle);
 };
 
 }  // namespace tarnhold::platform

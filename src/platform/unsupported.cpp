@@ -60,5 +60,6 @@ std::string Shell::SpecialFolderPath(std::uintptr_t, int, bool) { Unavailable("s
 bool Shell::NotifyIcon(int, const std::vector<std::uint8_t>&) { Unavailable("the notification area"); }
 void Shell::Execute(std::uintptr_t, const std::string&, const std::string&) { Unavailable("shell execute"); }
 void Shell::StartProcess(const std::string&, int) { Unavailable("processes"); }
+void Shell::StartProcessAfterEnd(const std::string&, int) { Unavailable("processes"); }
 
 }  // namespace tarnhold::platform

@@ -13,7 +13,8 @@ using platform::ResumeNext;
 
 namespace {
 
-constexpr const char* kUninstallKey = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const char* kUninstallKey =
+    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr const char* kUninstallArgument = "del";
 constexpr int kSpecialFolderBuffer = 255;
 constexpr int kCsidlDesktopDirectory = 16;
@@ -36,7 +37,9 @@ std::string WithoutNuls(std::string text) {
   return text;
 }
 
-std::string InstalledCopy(const Program& program) { return program.DataFolder + "\\" + DataFolderName + ".exe"; }
+std::string InstalledCopy(const Program& program) {
+  return program.DataFolder + "\\" + DataFolderName + ".exe";
+}
 std::string UninstallKey() { return std::string(kUninstallKey) + GameTitle + "\\"; }
 
 // The folder's own name is the data folder's: only then may everything in
@@ -64,7 +67,8 @@ std::string Form1::FindSpecialFolder(const std::unique_ptr<platform::ScriptShell
     found = WithoutNuls(buffer);
   };
   ResumeNext([&] { found = Need(shell).SpecialFolder(programs ? "Programs" : "Desktop"); });
-  if (!exists()) ResumeNext([&] { found = Need(shell).SpecialFolder(programs ? kShellAllUsersPrograms : kShellDesktop); });
+  if (!exists())
+    ResumeNext([&] { found = Need(shell).SpecialFolder(programs ? kShellAllUsersPrograms : kShellDesktop); });
   if (!exists()) fromShell32(programs ? kCsidlPrograms : kCsidlDesktopDirectory);
   if (programs && !exists()) fromShell32(kCsidlCommonPrograms);
   return found;
@@ -82,7 +86,8 @@ void Form1::SaveShortcut(const std::unique_ptr<platform::ScriptShell>& shell, co
 void Form1::RegisterInstall() {
   platform::Files& files = ctx_.FileSystem();
   const std::string installed = InstalledCopy(program_);
-  ResumeNext([&] { files.Copy(ctx_.Program().Folder() + "\\" + ctx_.Program().ExeName() + ".exe", installed); });
+  ResumeNext(
+      [&] { files.Copy(ctx_.Program().Folder() + "\\" + ctx_.Program().ExeName() + ".exe", installed); });
 
   std::unique_ptr<platform::ScriptShell> shell;
   ResumeNext([&] { shell = ctx_.Shell32().CreateScriptShell(); });
@@ -106,9 +111,8 @@ void Form1::RegisterInstall() {
     Need(shell).RegWrite(key + "DisplayVersion", version, "REG_SZ");
   });
   ResumeNext([&] { Need(shell).RegWrite(key + "DisplayName", GameTitle, "REG_SZ"); });
-  ResumeNext([&] {
-    Need(shell).RegWrite(key + "UninstallString", installed + " " + kUninstallArgument, "REG_SZ");
-  });
+  ResumeNext(
+      [&] { Need(shell).RegWrite(key + "UninstallString", installed + " " + kUninstallArgument, "REG_SZ"); });
 }
 
 // Everything is removed from the program's own folder, which is the data
@@ -139,8 +143,13 @@ void Form1::Uninstall() {
     ResumeNext([&] { files.DeleteMatching(own + "\\*.*"); });
     ResumeNext([&] { files.RemoveFolder(own); });
   }
-  ResumeNext([&] { ctx_.Shell32().StartProcess("cmd /c del \"" + own + "\\" + exe + "\"", kHidden); });
-  if (dataFolder) ResumeNext([&] { ctx_.Shell32().StartProcess("cmd /c rd \"" + own + "\"", kHidden); });
+  // Started now, they act once the program has ended and the delete before
+  // the folder: started plainly, both raced the program's end and each other,
+  // and the folder stayed whenever it lost.
+  ResumeNext(
+      [&] { ctx_.Shell32().StartProcessAfterEnd("cmd /c del \"" + own + "\\" + exe + "\"", kHidden); });
+  if (dataFolder)
+    ResumeNext([&] { ctx_.Shell32().StartProcessAfterEnd("cmd /c rd \"" + own + "\"", kHidden); });
 }
 
 }  // namespace tarnhold

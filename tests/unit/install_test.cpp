@@ -204,8 +204,8 @@ TEST_F(Uninstall, FromADownloadFolderRemovesOnlyWhatItNamesThere) {
   EXPECT_TRUE(m.sim.HasFile(R"(C:\Users\Player\Downloads\notes.txt)"));
   EXPECT_TRUE(m.sim.HasFile(kDownload)) << "running: the command deletes it once the program has ended";
   EXPECT_TRUE(m.sim.HasFile(R"(C:\Veltrotarn\bg.png)")) << "the data folder is not this program's own";
-  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcess"}),
-            Lines{"Shell.StartProcess 0 cmd /c del \"" + kDownload + "\""});
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}),
+            Lines{"Shell.StartProcessAfterEnd 0 cmd /c del \"" + kDownload + "\""});
   EXPECT_EQ(m.sim.Trace().back(), "Program.End");
 }
 
@@ -222,9 +222,9 @@ TEST_F(Uninstall, AsTheInstalledCopyItEmptiesTheDataFolderButForItselfAndLeavesT
   EXPECT_TRUE(m.sim.HasFile(kInstalled)) << "running";
   EXPECT_TRUE(m.sim.HasFolder(R"(C:\Veltrotarn\saves)")) << "a folder in it is not deleted";
   EXPECT_TRUE(m.sim.HasFile(R"(C:\Users\Player\Downloads\bg.png)")) << "the download folder is not its own";
-  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcess"}),
-            (Lines{"Shell.StartProcess 0 cmd /c del \"C:\\Veltrotarn\\Veltrotarn.exe\"",
-                   "Shell.StartProcess 0 cmd /c rd \"C:\\Veltrotarn\""}));
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}),
+            (Lines{"Shell.StartProcessAfterEnd 0 cmd /c del \"C:\\Veltrotarn\\Veltrotarn.exe\"",
+                   "Shell.StartProcessAfterEnd 0 cmd /c rd \"C:\\Veltrotarn\""}));
 }
 
 TEST_F(Uninstall, AFolderWhoseNameOnlyEndsLikeTheDataFoldersKeepsItsOtherFiles) {
@@ -238,7 +238,7 @@ TEST_F(Uninstall, AFolderWhoseNameOnlyEndsLikeTheDataFoldersKeepsItsOtherFiles) 
   EXPECT_TRUE(m.sim.HasFile(folder + R"(\savegame.dat)"));
   EXPECT_FALSE(m.sim.HasFile(folder + R"(\bg.png)")) << "the data files it names go from any folder";
   EXPECT_TRUE(m.sim.TraceOf({"Files.DeleteMatching " + folder}).empty());
-  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcess"}).size(), 1u) << "no folder command";
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 1u) << "no folder command";
 }
 
 TEST_F(Uninstall, ASecondUninstallFindsNothingAndEndsQuietly) {
@@ -247,7 +247,7 @@ TEST_F(Uninstall, ASecondUninstallFindsNothingAndEndsQuietly) {
   m.sim.ClearTrace();
   EXPECT_TRUE(StartAgain(kInstalled, "del"));
   EXPECT_EQ(m.sim.Listing(), listing) << "nothing more to remove";
-  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcess"}).size(), 2u) << "the two commands all the same";
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 2u) << "the two commands all the same";
   EXPECT_EQ(m.sim.Trace().back(), "Program.End");
 }
 

@@ -5,11 +5,15 @@
 #include <algorithm>
 #include <future>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "platform/geometry.h"
 #include "platform/win32/win32_platform.h"
 #include "wine_support.h"
-// After <windows.h>, which it needs and does not include.
+// After <windows.h>, which they need and do not include.
+#include <shlobj.h>
+#include <shlwapi.h>
 #include <tlhelp32.h>
 
 namespace tarnhold::winetest {
@@ -454,6 +458,433 @@ TEST_F(Backend, ShellExecuteOpensWhatItIsGivenAndPassesOverAnEmptyFile) {
   // Until cmd has ended, the folder is not free for the next test.
   EXPECT_EQ(::WaitForSingleObject(shell.Process(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
   EXPECT_TRUE(ctx.FileSystem().Exists(written));
+}
+
+// --- The script shell and shell32's folders -------------------------------------
+
+using platform::win32::ComPtr;
+using platform::win32::Utf8;
+using platform::win32::Wide;
+
+// The script host's SpecialFolders collection, in its order, with the folder
+// each item stands for.
+struct ShellFolder {
+  const char* name;
+  int csidl;
+};
+constexpr ShellFolder kShellFolders[] = {
+    {"AllUsersDesktop", CSIDL_COMMON_DESKTOPDIRECTORY},
+    {"AllUsersStartMenu", CSIDL_COMMON_STARTMENU},
+    {"AllUsersPrograms", CSIDL_COMMON_PROGRAMS},
+    {"AllUsersStartup", CSIDL_COMMON_STARTUP},
+    {"Desktop", CSIDL_DESKTOPDIRECTORY},
+    {"Favorites", CSIDL_FAVORITES},
+    {"Fonts", CSIDL_FONTS},
+    {"MyDocuments", CSIDL_PERSONAL},
+    {"NetHood", CSIDL_NETHOOD},
+    {"PrintHood", CSIDL_PRINTHOOD},
+    {"Programs", CSIDL_PROGRAMS},
+    {"Recent", CSIDL_RECENT},
+    {"SendTo", CSIDL_SENDTO},
+    {"StartMenu", CSIDL_STARTMENU},
+    {"Startup", CSIDL_STARTUP},
+    {"Templates", CSIDL_TEMPLATES},
+};
+
+std::string FolderFromTheSystem(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
+  return Utf8(path);
+}
+
+// Wine 8 gives every item a folder of its own, made in the prefix, so a name
+// that reached the wrong item would show.
+TEST_F(Backend, TheScriptShellsSpecialFoldersAnswerByNameAndByPosition) {
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  ASSERT_TRUE(shell);
+  for (int i = 0; i < static_cast<int>(std::size(kShellFolders)); ++i) {
+    const ShellFolder& folder = kShellFolders[i];
+    SCOPED_TRACE(folder.name);
+    const std::string expected = FolderFromTheSystem(folder.csidl);
+    EXPECT_FALSE(expected.empty());
+    EXPECT_EQ(shell->SpecialFolder(folder.name), expected);
+    EXPECT_EQ(shell->SpecialFolder(i), expected);
+    EXPECT_TRUE(ctx.FileSystem().Exists(expected));
+  }
+  const std::string desktop = shell->SpecialFolder("Desktop");
+  const std::string programs = shell->SpecialFolder("Programs");
+  const std::string allUsersPrograms = shell->SpecialFolder("AllUsersPrograms");
+  EXPECT_EQ(shell->SpecialFolder(4), desktop);
+  EXPECT_EQ(shell->SpecialFolder(10), programs);
+  EXPECT_EQ(shell->SpecialFolder(2), allUsersPrograms);
+  EXPECT_NE(desktop, programs);
+  EXPECT_NE(programs, allUsersPrograms);
+  EXPECT_TRUE(ctx.FileSystem().Exists(desktop));
+  EXPECT_TRUE(ctx.FileSystem().Exists(programs));
+  EXPECT_THROW(shell->SpecialFolder(16), Error) << "subscript out of range";
+  EXPECT_THROW(shell->SpecialFolder(-1), Error);
+}
+
+TEST_F(Backend, TheScriptShellsFolderNamesIgnoreCaseAndAnUnknownOneIsEmpty) {
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string desktop = shell->SpecialFolder("Desktop");
+  ASSERT_FALSE(desktop.empty());
+  EXPECT_EQ(shell->SpecialFolder("desktop"), desktop);
+  EXPECT_EQ(shell->SpecialFolder("DESKTOP"), desktop);
+  EXPECT_EQ(shell->SpecialFolder("pRoGrAmS"), shell->SpecialFolder("Programs"));
+  EXPECT_EQ(shell->SpecialFolder("allusersprograms"), shell->SpecialFolder("AllUsersPrograms"));
+  EXPECT_EQ(shell->SpecialFolder("Downloads"), "") << "not one of the collection's names";
+  EXPECT_EQ(shell->SpecialFolder("Desk"), "");
+  EXPECT_EQ(shell->SpecialFolder("Desktop "), "");
+  EXPECT_EQ(shell->SpecialFolder("Desktop\xC3\xA9"), "");
+  EXPECT_EQ(shell->SpecialFolder(""), "");
+}
+
+TEST_F(Backend, SpecialFolderPathLeavesTheBufferAsTheAnsiCallWould) {
+  NoEvents events;
+  auto owner = ctx.Windows().NewWindow(Design("Owner", 300, 300), events);
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string desktop = shell->SpecialFolder("Desktop");
+  ASSERT_FALSE(desktop.empty());
+  ASSERT_LT(desktop.size(), 255u);
+  const std::string padded = desktop + std::string(255 - desktop.size(), '\0');
+  EXPECT_EQ(ctx.Shell32().SpecialFolderPath(owner->Handle(), CSIDL_DESKTOPDIRECTORY, false), padded);
+  EXPECT_EQ(ctx.Shell32().SpecialFolderPath(0, CSIDL_DESKTOPDIRECTORY, true), padded);
+  const std::string programs = shell->SpecialFolder("Programs");
+  EXPECT_EQ(ctx.Shell32().SpecialFolderPath(owner->Handle(), CSIDL_PROGRAMS, false),
+            programs + std::string(255 - programs.size(), '\0'));
+  EXPECT_EQ(ctx.Shell32().SpecialFolderPath(owner->Handle(), 0xFF, false), std::string(255, '\0'))
+      << "a failed call leaves the buffer as it was";
+  EXPECT_EQ(ctx.Shell32().SpecialFolderPath(0, 0xFF, true), std::string(255, '\0'));
+}
+
+// COM for the test's own reading, balanced as it began.
+class TestApartment {
+ public:
+  TestApartment() : hr_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~TestApartment() {
+    if (SUCCEEDED(hr_)) ::CoUninitialize();
+  }
+  TestApartment(const TestApartment&) = delete;
+  TestApartment& operator=(const TestApartment&) = delete;
+
+ private:
+  HRESULT hr_;
+};
+
+struct LinkFields {
+  bool loaded = false;
+  std::string path;
+  std::string arguments;
+  std::string workingDirectory;
+  std::string description;
+  std::string iconPath;
+  int iconIndex = -1;
+  WORD hotkey = 0xFFFF;
+};
+
+// The link as the shell itself reads it back from the file.
+LinkFields ReadLink(const std::string& file) {
+  const TestApartment com;
+  LinkFields fields;
+  ComPtr<IShellLinkW> link;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.put_void()))) {
+    return fields;
+  }
+  const ComPtr<IPersistFile> persist = link.Query<IPersistFile>(IID_IPersistFile);
+  if (!persist || FAILED(persist->Load(Wide(file).c_str(), STGM_READ))) return fields;
+  fields.loaded = true;
+  wchar_t text[INFOTIPSIZE] = {};
+  if (SUCCEEDED(link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH))) fields.path = Utf8(text);
+  text[0] = L'\0';
+  if (SUCCEEDED(link->GetArguments(text, INFOTIPSIZE))) fields.arguments = Utf8(text);
+  text[0] = L'\0';
+  if (SUCCEEDED(link->GetWorkingDirectory(text, MAX_PATH))) fields.workingDirectory = Utf8(text);
+  text[0] = L'\0';
+  if (SUCCEEDED(link->GetDescription(text, INFOTIPSIZE))) fields.description = Utf8(text);
+  text[0] = L'\0';
+  if (SUCCEEDED(link->GetIconLocation(text, MAX_PATH, &fields.iconIndex))) fields.iconPath = Utf8(text);
+  link->GetHotkey(&fields.hotkey);
+  return fields;
+}
+
+std::string SystemProgram(const wchar_t* name) {
+  wchar_t folder[MAX_PATH] = {};
+  ::GetSystemDirectoryW(folder, MAX_PATH);
+  return Utf8(std::wstring(folder) + L"\\" + name);
+}
+
+TEST_F(Backend, AShortcutHoldsItsTargetAndArgumentsAndNothingElse) {
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string target = SystemProgram(L"notepad.exe");
+  ASSERT_TRUE(ctx.FileSystem().Exists(target));
+  // A name and arguments outside any code page: they cross as UTF-16.
+  const std::string withArguments = root + "\\Tarnh\xC3\xB6ld uninst.lnk";
+  const std::string arguments = "del \"C:\\Gr\xC3\xBC\xC3\x9F\\\xE2\x9C\x93 x\"";
+  auto link = shell->CreateShortcut(withArguments);
+  link->SetTargetPath(target);
+  link->SetArguments(arguments);
+  EXPECT_FALSE(ctx.FileSystem().Exists(withArguments)) << "nothing is written before Save";
+  link->Save();
+  ASSERT_TRUE(ctx.FileSystem().Exists(withArguments));
+
+  const std::string targetOnly = root + "\\Tarnhold.lnk";
+  auto plain = shell->CreateShortcut(targetOnly);
+  plain->SetTargetPath(target);
+  plain->Save();
+
+  for (const auto& [file, expectedArguments] :
+       {std::pair{withArguments, arguments}, std::pair{targetOnly, std::string()}}) {
+    SCOPED_TRACE(file);
+    const LinkFields fields = ReadLink(file);
+    ASSERT_TRUE(fields.loaded) << "the shell cannot read the link back";
+    EXPECT_EQ(fields.path, target);
+    EXPECT_EQ(fields.arguments, expectedArguments);
+    EXPECT_EQ(fields.workingDirectory, "");
+    EXPECT_EQ(fields.description, "");
+    EXPECT_EQ(fields.iconPath, "") << "no icon of its own";
+    EXPECT_EQ(fields.iconIndex, 0);
+    EXPECT_EQ(fields.hotkey, 0);
+  }
+}
+
+TEST_F(Backend, ASavedShortcutReplacesTheOneThatWasThere) {
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string file = root + "\\Tarnhold.lnk";
+  auto first = shell->CreateShortcut(file);
+  first->SetTargetPath(SystemProgram(L"notepad.exe"));
+  first->SetArguments("first");
+  first->Save();
+  ASSERT_EQ(ReadLink(file).arguments, "first");
+  auto second = shell->CreateShortcut(file);
+  second->SetTargetPath(SystemProgram(L"cmd.exe"));
+  second->SetArguments("second");
+  second->Save();
+  const LinkFields fields = ReadLink(file);
+  EXPECT_EQ(fields.path, SystemProgram(L"cmd.exe"));
+  EXPECT_EQ(fields.arguments, "second");
+  // The same object saves again what it holds now.
+  second->SetArguments("third");
+  second->Save();
+  EXPECT_EQ(ReadLink(file).arguments, "third");
+}
+
+TEST_F(Backend, AShortcutNeedsItsFolderAndTheLinkExtension) {
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  auto link = shell->CreateShortcut(root + "\\missing\\Tarnhold.lnk");
+  link->SetTargetPath(SystemProgram(L"notepad.exe"));
+  EXPECT_THROW(link->Save(), Error);
+  EXPECT_FALSE(ctx.FileSystem().Exists(root + "\\missing"));
+  EXPECT_THROW(shell->CreateShortcut(root + "\\Tarnhold.txt"), Error);
+  EXPECT_THROW(shell->CreateShortcut(root + "\\Tarnhold.lnk.txt"), Error);
+  EXPECT_THROW(shell->CreateShortcut(root + "\\Tarnhold"), Error);
+}
+
+// How a thread's COM stands, asked without changing it: S_FALSE means it was
+// initialised (in that model) before the question.
+HRESULT ComStateAfter(DWORD model) {
+  const HRESULT hr = ::CoInitializeEx(nullptr, model);
+  if (SUCCEEDED(hr)) ::CoUninitialize();
+  return hr;
+}
+
+// The start-up calls it with or without the OLE session on the thread; the
+// caller's COM must be left exactly as it was.
+TEST_F(Backend, AShortcutIsSavedWhateverCOMTheThreadHasAndLeavesItAsItWas) {
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string target = SystemProgram(L"notepad.exe");
+  struct Case {
+    const char* name;
+    std::optional<DWORD> before;  // the caller's own initialisation, if any
+    DWORD askedIn;
+    HRESULT expectedAfter;
+  };
+  const Case cases[] = {
+      {"none", std::nullopt, COINIT_APARTMENTTHREADED, S_OK},
+      {"apartment", COINIT_APARTMENTTHREADED, COINIT_APARTMENTTHREADED, S_FALSE},
+      {"multithreaded", COINIT_MULTITHREADED, COINIT_MULTITHREADED, S_FALSE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = root + "\\" + c.name + ".lnk";
+    auto link = shell->CreateShortcut(file);
+    link->SetTargetPath(target);
+    link->SetArguments(c.name);
+    std::string failure;
+    HRESULT after = E_UNEXPECTED;
+    HRESULT atTheEnd = E_UNEXPECTED;
+    std::thread([&] {
+      const HRESULT own = c.before ? ::CoInitializeEx(nullptr, *c.before) : E_FAIL;
+      try {
+        link->Save();
+      } catch (const Error& e) {
+        failure = e.what();
+      }
+      after = ComStateAfter(c.askedIn);
+      if (SUCCEEDED(own)) ::CoUninitialize();
+      atTheEnd = ComStateAfter(c.askedIn);
+    }).join();
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(after, c.expectedAfter) << "the caller's COM is still there, and only the caller's";
+    EXPECT_EQ(atTheEnd, S_OK) << "once the caller has let go, nothing of the save is left";
+    EXPECT_EQ(ReadLink(file).arguments, c.name);
+  }
+}
+
+// A registry key of the test's own, gone before and after.
+class TestKey {
+ public:
+  TestKey(HKEY root, std::wstring path) : root_(root), path_(std::move(path)) {
+    ::RegDeleteTreeW(root_, path_.c_str());
+  }
+  ~TestKey() { ::RegDeleteTreeW(root_, path_.c_str()); }
+  TestKey(const TestKey&) = delete;
+  TestKey& operator=(const TestKey&) = delete;
+
+  bool Exists(const std::wstring& sub = {}) const {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root_, Path(sub).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+  }
+  // The value's type and raw data, terminating NUL included; nothing when
+  // it cannot be read.
+  std::optional<std::pair<DWORD, std::wstring>> Value(const std::wstring& sub, const wchar_t* name) const {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(root_, Path(sub).c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return {};
+    DWORD type = 0;
+    DWORD size = 0;
+    std::optional<std::pair<DWORD, std::wstring>> result;
+    if (::RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
+      std::wstring data(size / sizeof(wchar_t), L'\0');
+      if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) ==
+          ERROR_SUCCESS) {
+        data.resize(size / sizeof(wchar_t));
+        result.emplace(type, data);
+      }
+    }
+    ::RegCloseKey(key);
+    return result;
+  }
+
+ private:
+  std::wstring Path(const std::wstring& sub) const { return sub.empty() ? path_ : path_ + L"\\" + sub; }
+  HKEY root_;
+  std::wstring path_;
+};
+
+// REG_SZ as every reader expects it: the UTF-16 text and one NUL.
+std::pair<DWORD, std::wstring> Text(const std::string& utf8) {
+  std::wstring data = Wide(utf8);
+  data.push_back(L'\0');
+  return {REG_SZ, data};
+}
+
+TEST_F(Backend, RegWriteStoresTextValuesAndMakesTheKeysOnTheWay) {
+  const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string name = "Tarnhold Gr\xC3\xBC\xC3\x9F \xE2\x9C\x93";
+  shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\DisplayIcon", "C:\\Tarnhold\\Veltrotarn.exe",
+                  "REG_SZ");
+  shell->RegWrite("HKEY_CURRENT_USER\\Software\\TarnholdBackendTest\\DisplayName", name, "REG_SZ");
+  shell->RegWrite("hkcu\\Software\\TarnholdBackendTest\\DisplayVersion", "1.0.0", "REG_SZ");
+  shell->RegWrite("Hkey_Current_User\\Software\\TarnholdBackendTest\\", "the key's own", "REG_SZ");
+  EXPECT_EQ(test.Value({}, L"DisplayIcon"), Text("C:\\Tarnhold\\Veltrotarn.exe"));
+  EXPECT_EQ(test.Value({}, L"DisplayName"), Text(name));
+  EXPECT_EQ(test.Value({}, L"DisplayVersion"), Text("1.0.0"));
+  EXPECT_EQ(test.Value({}, L""), Text("the key's own")) << "a trailing backslash names the default value";
+  EXPECT_FALSE(test.Value({}, L"Hkey_Current_User"));
+
+  shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\DisplayVersion", "1.0.1", "REG_SZ");
+  EXPECT_EQ(test.Value({}, L"DisplayVersion"), Text("1.0.1"));
+  shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Empty", "", "REG_SZ");
+  EXPECT_EQ(test.Value({}, L"Empty"), Text(""));
+
+  shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Deep\\Deeper\\Value", "x", "REG_SZ");
+  EXPECT_TRUE(test.Exists(L"Deep"));
+  EXPECT_EQ(test.Value(L"Deep\\Deeper", L"Value"), Text("x"));
+}
+
+TEST_F(Backend, RegWriteTakesOnlyTextAndKnownRootsAndFailsAsTheRegistryDoes) {
+  const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  for (const char* type : {"REG_DWORD", "REG_EXPAND_SZ", "REG_BINARY", "REG_MULTI_SZ", "", "REG_SZX"}) {
+    SCOPED_TRACE(type);
+    EXPECT_THROW(shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Value", "1", type), Error);
+  }
+  EXPECT_FALSE(test.Exists()) << "nothing is written for a type it does not take";
+  EXPECT_THROW(shell->RegWrite("HKEY_NOWHERE\\Software\\TarnholdBackendTest\\V", "x", "REG_SZ"), Error);
+  EXPECT_THROW(shell->RegWrite("Software\\TarnholdBackendTest\\V", "x", "REG_SZ"), Error);
+  EXPECT_THROW(shell->RegWrite("HKCU", "x", "REG_SZ"), Error);
+  EXPECT_THROW(shell->RegWrite("HKCUX\\Software\\TarnholdBackendTest\\V", "x", "REG_SZ"), Error);
+  EXPECT_FALSE(test.Exists());
+
+  // The registry itself refusing: a lasting key cannot live below a
+  // volatile one (Wine grants this user every key, so access is no test).
+  HKEY volatileKey = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest\\Volatile", 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr),
+            ERROR_SUCCESS);
+  ::RegCloseKey(volatileKey);
+  EXPECT_THROW(shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Volatile\\Lasting\\V", "x", "REG_SZ"),
+               Error);
+  EXPECT_FALSE(test.Exists(L"Volatile\\Lasting"));
+}
+
+TEST_F(Backend, RegDeleteRemovesAValueOrAKeyButOnlyWhatIsThere) {
+  const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string key = "HKCU\\Software\\TarnholdBackendTest\\";
+  for (const char* value : {"DisplayIcon", "DisplayName", "DisplayVersion", "UninstallString"}) {
+    shell->RegWrite(key + value, value, "REG_SZ");
+  }
+  shell->RegDelete(key + "DisplayName");
+  EXPECT_FALSE(test.Value({}, L"DisplayName"));
+  EXPECT_EQ(test.Value({}, L"DisplayIcon"), Text("DisplayIcon")) << "only the value named goes";
+  EXPECT_THROW(shell->RegDelete(key + "DisplayName"), Error) << "already gone";
+  EXPECT_THROW(shell->RegDelete(key + "Missing"), Error);
+  EXPECT_THROW(shell->RegDelete(key + "Nowhere\\DisplayIcon"), Error) << "the key is not there";
+  EXPECT_THROW(shell->RegDelete("HKCU\\Software\\TarnholdBackendTest"), Error)
+      << "without the backslash it names a value of Software, which is not there";
+  EXPECT_TRUE(test.Exists());
+
+  shell->RegDelete("HKEY_CURRENT_USER\\Software\\TarnholdBackendTest\\");
+  EXPECT_FALSE(test.Exists()) << "the key goes with its values";
+  EXPECT_THROW(shell->RegDelete(key), Error) << "a key that is not there";
+  EXPECT_THROW(shell->RegDelete("HKCU\\"), Error) << "a root is never removed";
+  EXPECT_THROW(shell->RegDelete("HKEY_NOWHERE\\Software\\TarnholdBackendTest\\"), Error);
+}
+
+TEST_F(Backend, RegDeleteLeavesAKeyThatHasSubkeys) {
+  const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  const std::string parent = "HKCU\\Software\\TarnholdBackendTest\\Parent\\";
+  shell->RegWrite(parent + "Value", "kept", "REG_SZ");
+  shell->RegWrite(parent + "Child\\Value", "kept too", "REG_SZ");
+  EXPECT_THROW(shell->RegDelete(parent), Error);
+  EXPECT_EQ(test.Value(L"Parent", L"Value"), Text("kept"));
+  EXPECT_EQ(test.Value(L"Parent\\Child", L"Value"), Text("kept too"));
+  shell->RegDelete(parent + "Child\\");
+  EXPECT_FALSE(test.Exists(L"Parent\\Child"));
+  shell->RegDelete(parent);
+  EXPECT_FALSE(test.Exists(L"Parent"));
+  EXPECT_TRUE(test.Exists());
+}
+
+// The test prefix's user may write the machine's keys, as an installing
+// administrator does.
+TEST_F(Backend, TheMachinesKeysAreWrittenAndDeletedAlike) {
+  const TestKey test(HKEY_LOCAL_MACHINE, L"Software\\TarnholdBackendTest");
+  const auto shell = ctx.Shell32().CreateScriptShell();
+  shell->RegWrite("HKLM\\Software\\TarnholdBackendTest\\DisplayName", "Tarnhold", "REG_SZ");
+  shell->RegWrite("HKEY_LOCAL_MACHINE\\Software\\TarnholdBackendTest\\", "default", "REG_SZ");
+  EXPECT_EQ(test.Value({}, L"DisplayName"), Text("Tarnhold"));
+  EXPECT_EQ(test.Value({}, L""), Text("default"));
+  shell->RegDelete("HKLM\\Software\\TarnholdBackendTest\\DisplayName");
+  EXPECT_FALSE(test.Value({}, L"DisplayName"));
+  shell->RegDelete("hklm\\Software\\TarnholdBackendTest\\");
+  EXPECT_FALSE(test.Exists());
 }
 
 }  // namespace

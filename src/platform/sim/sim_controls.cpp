@@ -189,6 +189,10 @@ void SimPlatform::StartProcess(const std::string& commandLine, int windowStyle) 
   Record("Shell.StartProcess", std::to_string(windowStyle) + " " + commandLine);
 }
 
+void SimPlatform::StartProcessAfterEnd(const std::string& commandLine, int windowStyle) {
+  Record("Shell.StartProcessAfterEnd", std::to_string(windowStyle) + " " + commandLine);
+}
+
 // The code page's own tables, through iconv: what the system would answer.
 unsigned SimPlatform::AnsiCode(char16_t unit) const {
   const char* name = codePage_ == 936 ? "CP936" : "CP1252";

@@ -392,6 +392,7 @@ class SimPlatform final : private WindowRuntime,
   std::unique_ptr<ScriptShell> CreateScriptShell() override;
   std::string SpecialFolderPath(std::uintptr_t owner, int csidl, bool create) override;
   void StartProcess(const std::string& commandLine, int windowStyle) override;
+  void StartProcessAfterEnd(const std::string& commandLine, int windowStyle) override;
   // CodePage
   unsigned AnsiCode(char16_t unit) const override;
   // Downloads and resources

@@ -72,9 +72,20 @@ class Win32Graphics final : public Graphics {
 
 class Win32Shell final : public Shell {
  public:
+  // A native stand-in for "Wscript.shell": the script host may be switched
+  // off by policy, and Wine's lacks RegDelete and the special folders by
+  // number and some by name.
+  std::unique_ptr<ScriptShell> CreateScriptShell() override;
+  std::string SpecialFolderPath(std::uintptr_t owner, int csidl, bool create) override;
   bool NotifyIcon(int message, const std::vector<std::uint8_t>& record) override;
   void Execute(std::uintptr_t owner, const std::string& verb, const std::string& file) override;
   void StartProcess(const std::string& commandLine, int windowStyle) override;
+  void StartProcessAfterEnd(const std::string& commandLine, int windowStyle) override;
+
+ private:
+  // The last command started to act after the end: it holds the pipe the
+  // next one waits on.
+  UniqueHandle lastAfterEnd_;
 };
 
 class Win32CodePage final : public CodePage {

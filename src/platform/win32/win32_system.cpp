@@ -1,10 +1,18 @@
 #include "platform/win32/win32_platform.h"
 
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <iterator>
+#include <string>
+#include <utility>
 #include <vector>
+
+#include "platform/win32/win32_ole.h"
 
 namespace tarnhold::platform::win32 {
 
@@ -40,6 +48,263 @@ int FsoType(UINT driveType) {
     default:
       return kFsoDriveUnknown;
   }
+}
+
+// The script host compares its names without regard to case. Only ASCII is
+// folded: every name it knows is plain ASCII, and a UTF-8 lead or trail byte
+// can never match one of them.
+bool SameIgnoringCase(const std::string& text, const char* name) {
+  std::size_t i = 0;
+  for (; i < text.size() && name[i] != '\0'; ++i) {
+    const auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    if (lower(static_cast<unsigned char>(text[i])) != lower(static_cast<unsigned char>(name[i])))
+      return false;
+  }
+  return i == text.size() && name[i] == '\0';
+}
+
+bool EndsWithIgnoringCase(const std::string& text, const char* suffix) {
+  const std::size_t length = std::char_traits<char>::length(suffix);
+  return text.size() >= length && SameIgnoringCase(text.substr(text.size() - length), suffix);
+}
+
+[[noreturn]] void RaiseHresult(const char* what, HRESULT hr) {
+  char text[128];
+  std::snprintf(text, sizeof text, "%s failed (0x%08lx)", what, static_cast<unsigned long>(hr));
+  throw Error(text);
+}
+
+void Check(HRESULT hr, const char* what) {
+  if (FAILED(hr)) RaiseHresult(what, hr);
+}
+
+// The registry functions answer with their error code instead of setting the
+// thread's last error.
+[[noreturn]] void RaiseRegistryError(const char* what, const std::string& name, LONG status) {
+  char text[96];
+  std::snprintf(text, sizeof text, "%s failed (error %ld): ", what, static_cast<long>(status));
+  throw Error(text + name);
+}
+
+// COM on the calling thread for as long as a shell link is in use. S_FALSE
+// (the OLE session, or anyone else, got there first) still wants its
+// CoUninitialize. RPC_E_CHANGED_MODE means the thread already lives in the
+// multithreaded apartment, where the link is just as usable; that
+// initialisation is not ours to balance.
+class ComApartment {
+ public:
+  ComApartment() {
+    const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (hr == S_OK || hr == S_FALSE) {
+      initialised_ = true;
+    } else if (hr != RPC_E_CHANGED_MODE) {
+      RaiseHresult("CoInitializeEx", hr);
+    }
+  }
+  ~ComApartment() {
+    if (initialised_) ::CoUninitialize();
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  bool initialised_ = false;
+};
+
+// An opened or created registry key, closed on scope exit.
+class UniqueKey {
+ public:
+  UniqueKey() = default;
+  ~UniqueKey() { reset(); }
+  UniqueKey(const UniqueKey&) = delete;
+  UniqueKey& operator=(const UniqueKey&) = delete;
+  HKEY get() const { return key_; }
+  // For out-parameters: a key still held is closed first.
+  HKEY* put() {
+    reset();
+    return &key_;
+  }
+
+ private:
+  void reset() {
+    if (key_ != nullptr) ::RegCloseKey(key_);
+    key_ = nullptr;
+  }
+  HKEY key_ = nullptr;
+};
+
+// The script shell's SpecialFolders collection, in its own order: its items
+// are reached by these names or by their positions.
+struct NamedFolder {
+  const char* name;
+  int csidl;
+};
+constexpr NamedFolder kSpecialFolders[] = {
+    {"AllUsersDesktop", CSIDL_COMMON_DESKTOPDIRECTORY},
+    {"AllUsersStartMenu", CSIDL_COMMON_STARTMENU},
+    {"AllUsersPrograms", CSIDL_COMMON_PROGRAMS},
+    {"AllUsersStartup", CSIDL_COMMON_STARTUP},
+    {"Desktop", CSIDL_DESKTOPDIRECTORY},
+    {"Favorites", CSIDL_FAVORITES},
+    {"Fonts", CSIDL_FONTS},
+    {"MyDocuments", CSIDL_PERSONAL},
+    {"NetHood", CSIDL_NETHOOD},
+    {"PrintHood", CSIDL_PRINTHOOD},
+    {"Programs", CSIDL_PROGRAMS},
+    {"Recent", CSIDL_RECENT},
+    {"SendTo", CSIDL_SENDTO},
+    {"StartMenu", CSIDL_STARTMENU},
+    {"Startup", CSIDL_STARTUP},
+    {"Templates", CSIDL_TEMPLATES},
+};
+
+// A folder the system cannot give is an empty text, as the collection
+// answers it, not an error. Nothing is created: the collection only looks.
+std::string FolderOf(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
+  return Utf8(path, static_cast<int>(::wcsnlen(path, MAX_PATH)));
+}
+
+// "ROOT\key\path\Value", split as the script host splits it: the root
+// up to the first backslash, the value after the last one. An empty value
+// (the name ends in a backslash) means the key itself.
+struct RegistryName {
+  HKEY root = nullptr;
+  std::wstring key;
+  std::wstring value;
+  bool NamesKey() const { return value.empty(); }
+};
+
+RegistryName ParseRegistryName(const std::string& name) {
+  // Not constexpr: the predefined keys are casts from numbers.
+  static const struct {
+    const char* name;
+    HKEY key;
+  } kRoots[] = {
+      {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
+      {"HKCU", HKEY_CURRENT_USER},
+      {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
+      {"HKLM", HKEY_LOCAL_MACHINE},
+      {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
+      {"HKCR", HKEY_CLASSES_ROOT},
+      {"HKEY_USERS", HKEY_USERS},
+      {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
+  };
+  const auto first = name.find('\\');
+  RegistryName parsed;
+  if (first != std::string::npos) {
+    const std::string root = name.substr(0, first);
+    for (const auto& candidate : kRoots) {
+      if (SameIgnoringCase(root, candidate.name)) parsed.root = candidate.key;
+    }
+  }
+  if (parsed.root == nullptr) throw Error("invalid root in registry key: " + name);
+  // A backslash is one byte in UTF-8 and never part of another character,
+  // so the split is safe on the UTF-8 text.
+  const std::string rest = name.substr(first + 1);
+  const auto last = rest.find_last_of('\\');
+  if (last == std::string::npos) {
+    parsed.value = Wide(rest);
+  } else {
+    parsed.key = Wide(rest.substr(0, last));
+    parsed.value = Wide(rest.substr(last + 1));
+  }
+  return parsed;
+}
+
+class Win32Shortcut final : public Shortcut {
+ public:
+  explicit Win32Shortcut(std::wstring path) : path_(std::move(path)) {}
+  void SetTargetPath(const std::string& path) override { target_ = Wide(path); }
+  void SetArguments(const std::string& arguments) override { arguments_ = Wide(arguments); }
+  void Save() override;
+
+ private:
+  std::wstring path_;
+  std::wstring target_;
+  std::wstring arguments_;
+};
+
+// A new link every time, holding nothing but what was set: any other field
+// (working folder, icon, description, hot key) stays the shell's default.
+void Win32Shortcut::Save() {
+  // Declared first, so that it ends after the interfaces below are released.
+  const ComApartment com;
+  ComPtr<IShellLinkW> link;
+  Check(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.put_void()),
+        "CoCreateInstance(ShellLink)");
+  if (!target_.empty()) Check(link->SetPath(target_.c_str()), "IShellLink::SetPath");
+  if (!arguments_.empty()) Check(link->SetArguments(arguments_.c_str()), "IShellLink::SetArguments");
+  const ComPtr<IPersistFile> file = link.Query<IPersistFile>(IID_IPersistFile);
+  if (!file) throw Error("the shell link cannot be saved");
+  Check(file->Save(path_.c_str(), TRUE), "IPersistFile::Save");
+}
+
+class Win32ScriptShell final : public ScriptShell {
+ public:
+  std::string SpecialFolder(const std::string& name) override;
+  std::string SpecialFolder(int index) override;
+  std::unique_ptr<Shortcut> CreateShortcut(const std::string& path) override;
+  void RegWrite(const std::string& name, const std::string& value, const std::string& type) override;
+  void RegDelete(const std::string& name) override;
+};
+
+// An unknown name is no error to the collection: it answers an empty text.
+std::string Win32ScriptShell::SpecialFolder(const std::string& name) {
+  for (const NamedFolder& folder : kSpecialFolders) {
+    if (SameIgnoringCase(name, folder.name)) return FolderOf(folder.csidl);
+  }
+  return {};
+}
+
+// By position, though, the collection has only so many items.
+std::string Win32ScriptShell::SpecialFolder(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kSpecialFolders))) {
+    throw Error("subscript out of range: special folder " + std::to_string(index));
+  }
+  return FolderOf(kSpecialFolders[index].csidl);
+}
+
+// The script host makes only shell links (and internet shortcuts, which
+// nothing here needs) and tells them apart by the name's extension.
+std::unique_ptr<Shortcut> Win32ScriptShell::CreateShortcut(const std::string& path) {
+  if (!EndsWithIgnoringCase(path, ".lnk")) throw Error("the shortcut pathname must end with .lnk: " + path);
+  return std::make_unique<Win32Shortcut>(Wide(path));
+}
+
+// Keys missing along the way are made. The text is stored with its
+// terminating NUL, as every reader of REG_SZ expects.
+void Win32ScriptShell::RegWrite(const std::string& name, const std::string& value, const std::string& type) {
+  if (!SameIgnoringCase(type, "REG_SZ")) throw Error("registry type not supported: " + type);
+  const RegistryName target = ParseRegistryName(name);
+  UniqueKey key;
+  LONG status = ::RegCreateKeyExW(target.root, target.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  if (status != ERROR_SUCCESS) RaiseRegistryError("RegCreateKeyEx", name, status);
+  const std::wstring text = Wide(value);
+  status = ::RegSetValueExW(key.get(), target.value.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(text.c_str()),
+                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+  if (status != ERROR_SUCCESS) RaiseRegistryError("RegSetValueEx", name, status);
+}
+
+// A key goes with its values but not with its subkeys: RegDeleteKey refuses
+// a key that has any, as the script host does. What is not there cannot be
+// deleted, and says so.
+void Win32ScriptShell::RegDelete(const std::string& name) {
+  const RegistryName target = ParseRegistryName(name);
+  if (target.NamesKey()) {
+    if (target.key.empty()) throw Error("a root key cannot be removed: " + name);
+    const LONG status = ::RegDeleteKeyW(target.root, target.key.c_str());
+    if (status != ERROR_SUCCESS) RaiseRegistryError("RegDeleteKey", name, status);
+    return;
+  }
+  UniqueKey key;
+  LONG status = ::RegOpenKeyExW(target.root, target.key.c_str(), 0, KEY_SET_VALUE, key.put());
+  if (status != ERROR_SUCCESS) RaiseRegistryError("RegOpenKeyEx", name, status);
+  status = ::RegDeleteValueW(key.get(), target.value.c_str());
+  if (status != ERROR_SUCCESS) RaiseRegistryError("RegDeleteValue", name, status);
 }
 
 }  // namespace
@@ -191,6 +456,22 @@ void Win32ProgramInfo::End() { ::ExitProcess(0); }
 
 // --- Shell and code page -------------------------------------------------------
 
+std::unique_ptr<ScriptShell> Win32Shell::CreateScriptShell() { return std::make_unique<Win32ScriptShell>(); }
+
+// The wide call, answered as the ANSI one leaves a caller's buffer of 255
+// characters: the path and NULs after it; untouched when the call fails. A
+// path that fills the buffer comes back whole, without NULs.
+std::string Win32Shell::SpecialFolderPath(std::uintptr_t owner, int csidl, bool create) {
+  constexpr std::size_t kBuffer = 255;
+  wchar_t path[MAX_PATH] = {};
+  if (!::SHGetSpecialFolderPathW(reinterpret_cast<HWND>(owner), path, csidl, create ? TRUE : FALSE)) {
+    return std::string(kBuffer, '\0');
+  }
+  std::string buffer = Utf8(path, static_cast<int>(::wcsnlen(path, MAX_PATH)));
+  if (buffer.size() < kBuffer) buffer.resize(kBuffer, '\0');
+  return buffer;
+}
+
 // The record is passed as the shell's ANSI notification-icon data, as it
 // stands: its first field says how much of it the shell may read.
 bool Win32Shell::NotifyIcon(int message, const std::vector<std::uint8_t>& record) {
@@ -227,6 +508,50 @@ void Win32Shell::StartProcess(const std::string& commandLine, int windowStyle) {
   }
   const UniqueHandle process(started.hProcess);
   const UniqueHandle thread(started.hThread);
+}
+
+// The command runs inside a command interpreter that first reads its input to
+// the end. Nothing is ever written to that input: its end comes when the last
+// holder of the pipe's other end has ended. For the first such command that
+// is this program (the handle is left to the system to close at the exit);
+// for each later one it is the command before it, into which the handle is
+// moved. So the delete of the running executable waits for the program's end
+// and the removal of its folder for the delete, with no polling and no time
+// guessed.
+void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int windowStyle) {
+  SECURITY_ATTRIBUTES inheritable{};
+  inheritable.nLength = sizeof inheritable;
+  inheritable.bInheritHandle = TRUE;
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  if (!::CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) RaiseLastError("CreatePipe");
+  UniqueHandle input(readEnd);
+  UniqueHandle holder(writeEnd);
+  // Only the reading end goes to the child.
+  if (!::SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0)) RaiseLastError("SetHandleInformation");
+
+  std::wstring line = L"cmd.exe /d /c set /p tarnhold_wait= & " + Wide(commandLine);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+  startup.wShowWindow = static_cast<WORD>(windowStyle);
+  startup.hStdInput = input.get();
+  PROCESS_INFORMATION started{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+    RaiseLastError("CreateProcess");
+  }
+  UniqueHandle process(started.hProcess);
+  const UniqueHandle thread(started.hThread);
+
+  HANDLE moved = nullptr;
+  if (lastAfterEnd_ && ::DuplicateHandle(::GetCurrentProcess(), holder.get(), lastAfterEnd_.get(), &moved, 0,
+                                         FALSE, DUPLICATE_SAME_ACCESS)) {
+    holder.reset();  // the command before now holds the only copy
+  } else {
+    holder.release();  // held by this program until it ends
+  }
+  lastAfterEnd_ = std::move(process);
 }
 
 // No best-fit mapping: a character the code page cannot hold is "?", not a

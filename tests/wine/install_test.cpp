@@ -1,0 +1,225 @@
+// Installing and uninstalling on the real runtime under Wine: a download
+// started under another name installs itself with shortcuts and an uninstall
+// entry, and a start with "del" removes all of it and nothing else.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "wine_support.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+namespace tarnhold::winetest {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::wstring kData = L"C:\\Veltrotarn";
+const std::wstring kInstalled = kData + L"\\Veltrotarn.exe";
+const std::wstring kDownloads = L"C:\\users\\Public\\Downloads";
+const std::wstring kDownload = kDownloads + L"\\Tarnhold-Setup.exe";
+const wchar_t* const kKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tarnhold";
+
+std::wstring Folder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) return {};
+  return path;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD a = ::GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::vector<char> Bytes(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void Touch(const std::wstring& path) { std::ofstream(path.c_str()) << "keep\n"; }
+
+struct Link {
+  bool read = false;
+  std::wstring target;
+  std::wstring arguments;
+  std::wstring icon;
+  std::wstring directory;
+};
+
+// What a .lnk file holds, through the shell's own reader.
+Link ReadLink(const std::wstring& path) {
+  Link link;
+  IShellLinkW* shell = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shell)))) {
+    return link;
+  }
+  IPersistFile* file = nullptr;
+  if (SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+      wchar_t text[MAX_PATH] = {};
+      int index = 0;
+      link.read = SUCCEEDED(shell->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH));
+      link.target = text;
+      text[0] = 0;
+      shell->GetArguments(text, MAX_PATH);
+      link.arguments = text;
+      text[0] = 0;
+      shell->GetIconLocation(text, MAX_PATH, &index);
+      link.icon = text;
+      text[0] = 0;
+      shell->GetWorkingDirectory(text, MAX_PATH);
+      link.directory = text;
+    }
+    file->Release();
+  }
+  shell->Release();
+  return link;
+}
+
+std::wstring Value(const wchar_t* name) {
+  wchar_t text[512] = {};
+  DWORD size = sizeof text;
+  if (::RegGetValueW(HKEY_LOCAL_MACHINE, kKey, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS) {
+    return L"<none>";
+  }
+  return text;
+}
+
+bool KeyThere() {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  ::RegCloseKey(key);
+  return true;
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+struct Install : ::testing::Test {
+  std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY);
+  std::wstring programs = Folder(CSIDL_PROGRAMS);
+  std::wstring group = programs + L"\\Tarnhold";
+  std::vector<std::wstring> sentinels;
+
+  static void SetUpTestSuite() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+
+  void SetUp() override {
+    ASSERT_FALSE(desktop.empty());
+    ASSERT_FALSE(programs.empty());
+    RemoveTree(kData);
+    RemoveTree(group);
+    ::DeleteFileW((desktop + L"\\Tarnhold.lnk").c_str());
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kKey);
+    // Files of the user's own beside, above and around everything the
+    // uninstaller touches.
+    ::CreateDirectoryW(L"C:\\Veltrotarn-old", nullptr);
+    ::CreateDirectoryW((programs + L"\\Tarnhold Tools").c_str(), nullptr);
+    sentinels = {L"C:\\Veltrotarn-old\\keep.txt",
+                 L"C:\\keep-tarnhold.txt",
+                 desktop + L"\\keep.txt",
+                 programs + L"\\keep.txt",
+                 programs + L"\\Tarnhold Tools\\keep.txt",
+                 kDownloads + L"\\keep.txt"};
+    for (const std::wstring& s : sentinels) Touch(s);
+    CopyInto(OwnFolder() + L"\\Veltrotarn.exe", kDownloads, L"Tarnhold-Setup.exe");
+  }
+  void TearDown() override {
+    for (const std::wstring& s : sentinels) ::DeleteFileW(s.c_str());
+    ::RemoveDirectoryW(L"C:\\Veltrotarn-old");
+    ::RemoveDirectoryW((programs + L"\\Tarnhold Tools").c_str());
+  }
+
+  // Starts a program and lets it run its course: the login screen, then
+  // closed as the system would close it; an uninstall start ends by itself.
+  static void Run(const std::wstring& exe, const std::wstring& arguments) {
+    Child client(exe, arguments);
+    DWORD code = 1;
+    if (arguments.empty()) {
+      ASSERT_TRUE(WaitUntil(30s, [&] { return LoginScreenShown(client); })) << "no login screen";
+      ASSERT_TRUE(CloseThroughTheFrame(client));
+    } else {
+      ASSERT_TRUE(client.WaitForExit(30000, code)) << "the uninstall start did not end";
+      EXPECT_EQ(code, 0u);
+    }
+  }
+  void ExpectInstalled() {
+    ASSERT_TRUE(IsFile(kInstalled));
+    EXPECT_EQ(Bytes(kInstalled), Bytes(OwnFolder() + L"\\Veltrotarn.exe"));
+    for (const auto& [file, arguments] :
+         {std::pair{desktop + L"\\Tarnhold.lnk", L""}, std::pair{group + L"\\Tarnhold.lnk", L""},
+          std::pair{group + L"\\uninst.lnk", L"del"}}) {
+      const Link link = ReadLink(file);
+      EXPECT_TRUE(link.read) << Narrow(file);
+      EXPECT_EQ(Narrow(link.target), Narrow(kInstalled)) << Narrow(file);
+      EXPECT_EQ(Narrow(link.arguments), Narrow(arguments)) << Narrow(file);
+      EXPECT_EQ(Narrow(link.icon), "") << "no icon: " << Narrow(file);
+      EXPECT_EQ(Narrow(link.directory), "") << "no working folder: " << Narrow(file);
+    }
+    EXPECT_EQ(Narrow(Value(L"DisplayIcon")), Narrow(kInstalled));
+    EXPECT_EQ(Narrow(Value(L"DisplayVersion")), "1.0.0");
+    EXPECT_EQ(Narrow(Value(L"DisplayName")), "Tarnhold");
+    EXPECT_EQ(Narrow(Value(L"UninstallString")), "C:\\Veltrotarn\\Veltrotarn.exe del");
+  }
+  // The commands run on after the program: their work is awaited.
+  bool Gone(const std::wstring& path) {
+    return WaitUntil(15s, [&] { return ::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; });
+  }
+  void ExpectSentinelsKept() {
+    for (const std::wstring& s : sentinels) EXPECT_TRUE(IsFile(s)) << Narrow(s);
+  }
+};
+
+TEST_F(Install, ALifeCycleFromADownloadToTheUninstallOfTheInstalledCopy) {
+  Run(kDownload, L"");
+  ExpectInstalled();
+  // The data files the start fetched or made, and one of the player's own.
+  Touch(kData + L"\\notes.txt");
+
+  Run(kInstalled, L"del");
+  EXPECT_FALSE(IsFile(desktop + L"\\Tarnhold.lnk"));
+  EXPECT_FALSE(IsFolder(group));
+  EXPECT_FALSE(KeyThere());
+  EXPECT_TRUE(Gone(kInstalled)) << "the delete command";
+  EXPECT_TRUE(Gone(kData)) << "the folder command";
+  EXPECT_TRUE(IsFile(kDownload)) << "the download is not the installed copy's to remove";
+  ExpectSentinelsKept();
+}
+
+TEST_F(Install, AnUninstallFromTheDownloadRemovesTheShortcutsTheEntryAndTheDownloadOnly) {
+  Run(kDownload, L"");
+  ExpectInstalled();
+  Run(kDownload, L"del");
+  EXPECT_FALSE(IsFile(desktop + L"\\Tarnhold.lnk"));
+  EXPECT_FALSE(IsFolder(group));
+  EXPECT_FALSE(KeyThere());
+  EXPECT_TRUE(Gone(kDownload)) << "the delete command";
+  EXPECT_TRUE(IsFile(kInstalled)) << "the data folder is not the download folder";
+  ExpectSentinelsKept();
+}
+
+// The two commands are started while the program is still ending; they must
+// act after it, and the folder's after the executable's, every time.
+TEST_F(Install, TwentyUninstallsOfTheInstalledCopyLeaveNothingBehind) {
+  int executableLeft = 0;
+  int folderLeft = 0;
+  for (int i = 0; i < 20; ++i) {
+    Run(kDownload, L"");
+    ASSERT_TRUE(IsFile(kInstalled));
+    Run(kInstalled, L"del");
+    if (!Gone(kInstalled)) ++executableLeft;
+    if (!Gone(kData)) ++folderLeft;
+    RemoveTree(kData);
+  }
+  std::printf("over 20 uninstalls of the installed copy: executable left %d times, folder left %d times\n",
+              executableLeft, folderLeft);
+  std::fflush(stdout);
+  EXPECT_EQ(executableLeft, 0);
+  EXPECT_EQ(folderLeft, 0);
+  ExpectSentinelsKept();
+}
+
+}  // namespace
+}  // namespace tarnhold::winetest
