@@ -79,6 +79,8 @@ class Form3 final : public Form, private platform::BrowserEvents {
   };
   // A control's events as handlers of the form; those left empty do nothing.
   struct Handlers final : platform::ControlEvents {
+    // Owned and deleted as Handlers, never through the events interface.
+    virtual ~Handlers() = default;
     using Mouse = std::function<void(double x, double y)>;
     Mouse down, move, up;
     std::function<void()> click, dblClick;

@@ -14,7 +14,7 @@ using platform::ResumeNext;
 namespace {
 
 constexpr const char* kUninstallKey =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+    R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\)";
 constexpr const char* kUninstallArgument = "del";
 constexpr int kSpecialFolderBuffer = 255;
 constexpr int kCsidlDesktopDirectory = 16;

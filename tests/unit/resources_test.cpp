@@ -200,8 +200,8 @@ TEST_F(Resources, AFailureInsideTheProvisioningDoesNotStopTheRemovalOfTheTestCon
 TEST_F(Resources, TheStagesComeBeforeGdiplusAndTheFrame) {
   ServeAll();
   m.Start();
-  const Lines order =
-      m.sim.TraceOf({"Files.CreateFolder C:\\Veltrotarn", "Download.Fetch", "ActiveX.Add Form1", "Gdiplus.Startup"});
+  const Lines order = m.sim.TraceOf(
+      {"Files.CreateFolder C:\\Veltrotarn", "Download.Fetch", "ActiveX.Add Form1", "Gdiplus.Startup"});
   ASSERT_EQ(order.size(), 6u);
   EXPECT_EQ(order.front(), "Files.CreateFolder C:\\Veltrotarn");
   EXPECT_EQ(order[3], "ActiveX.Add Form1 ShockwaveFlash.ShockwaveFlash flash");

@@ -107,8 +107,7 @@ TEST(LoadHandler, RunsTheStagesInTheirOrder) {
             (Lines{"Files.CreateFolder C:\\Veltrotarn",
                    "Files.CreateFolder C:\\Users\\Player\\AppData\\Roaming\\Microsoft\\Windows\\Start "
                    "Menu\\Programs\\Tarnhold",
-                   "Gdiplus.Startup",
-                   "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
+                   "Gdiplus.Startup", "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
                    "Window.SetTop Form1 2970", "Window.SetLeft Form2 6330", "Window.Show Form2 owner=none"}));
 }
 
@@ -255,8 +254,9 @@ TEST(UninstallStart, ShowsNothingFetchesNothingAndEndsThroughTheUnloadHandler) {
   const Lines trace = m.sim.Trace();
   ASSERT_GE(trace.size(), 9u);
   EXPECT_EQ(Lines(trace.begin(), trace.begin() + 8),
-            (Lines{"Window.New Form1", "Window.AddTimer Form1 10 on", "Program.CommandLine", "Gdiplus.Shutdown 0",
-                   "Gdi.SelectObject", "Gdi.DeleteObject", "Gdi.DeleteDC", "Shell.CreateScriptShell Wscript.shell"}));
+            (Lines{"Window.New Form1", "Window.AddTimer Form1 10 on", "Program.CommandLine",
+                   "Gdiplus.Shutdown 0", "Gdi.SelectObject", "Gdi.DeleteObject", "Gdi.DeleteDC",
+                   "Shell.CreateScriptShell Wscript.shell"}));
   EXPECT_EQ(trace.back(), "Program.End");
   EXPECT_TRUE(m.sim.TraceOf({"Window.Show", "Download.", "ActiveX."}).empty());
   EXPECT_FALSE(m.sim.HasFolder("C:\\Veltrotarn"));

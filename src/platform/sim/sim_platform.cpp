@@ -108,7 +108,8 @@ void SimPlatform::RemoveAllDrives() { drives_.clear(); }
 
 // The running executable cannot be deleted or overwritten, as on Windows.
 void SimPlatform::SetExePath(const std::string& path) {
-  if (const auto before = entries_.find(Key(exePath_)); before != entries_.end()) before->second.inUse = false;
+  if (const auto before = entries_.find(Key(exePath_)); before != entries_.end())
+    before->second.inUse = false;
   exePath_ = path;
   AddFolder(path.substr(0, path.find_last_of('\\')));
   Entry& entry = entries_[Key(path)];

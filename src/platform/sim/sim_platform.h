@@ -465,8 +465,8 @@ class SimPlatform final : private WindowRuntime,
       {"Programs", R"(C:\Users\Player\AppData\Roaming\Microsoft\Windows\Start Menu\Programs)"},
       {"AllUsersPrograms", R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}};
   // The script host's collection order: 2 AllUsersPrograms, 4 Desktop.
-  std::map<int, std::string> specialByIndex_{
-      {2, R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}, {4, R"(C:\Users\Player\Desktop)"}};
+  std::map<int, std::string> specialByIndex_{{2, R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"},
+                                             {4, R"(C:\Users\Player\Desktop)"}};
   std::map<int, std::string> shell32Folders_{
       {16, R"(C:\Users\Player\Desktop)"},
       {2, R"(C:\Users\Player\AppData\Roaming\Microsoft\Windows\Start Menu\Programs)"},
