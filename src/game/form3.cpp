@@ -23,13 +23,6 @@ constexpr const char* kFlashProgId = "ShockwaveFlash.ShockwaveFlash";
 constexpr const char* kFlashName = "flash";
 constexpr const char* kTitleTemplate = "Tarnhold %0% Server";
 
-std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
-    text.replace(at, what.size(), with);
-  }
-  return text;
-}
-
 // The value of "key" in the query, up to the next "&"; empty when the key is
 // not there.
 std::string QueryValue(const std::string& query, const std::string& key) {
@@ -41,6 +34,14 @@ std::string QueryValue(const std::string& query, const std::string& key) {
 }
 
 }  // namespace
+
+// Every "%n%" of a template, as the runtime's Replace does it.
+std::string Form3::ReplaceAll(std::string text, const std::string& what, const std::string& with) {
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
+    text.replace(at, what.size(), with);
+  }
+  return text;
+}
 
 Form3::Form3(Program& program) : Form(program, FormDesign("Form3", kDesignWidth, kDesignHeight)) {}
 

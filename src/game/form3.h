@@ -115,6 +115,7 @@ class Form3 final : public Form, private platform::BrowserEvents {
   // the title strip.
   void TrackHover();
   void OpenLink(const std::string& linkTemplate, bool withServer);
+  static std::string ReplaceAll(std::string text, const std::string& what, const std::string& with);
   void ClearCache();
   void SetTrayIconData();
 

@@ -30,13 +30,6 @@ constexpr std::uint32_t kTrayFlags = 7;         // message, icon and tip are val
 constexpr std::uint32_t kTrayCallback = 0x200;  // arrives as the form's mouse move
 constexpr double kLeftButtonReleased = 514;     // WM_LBUTTONUP, carried in X
 
-std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
-    text.replace(at, what.size(), with);
-  }
-  return text;
-}
-
 void Put32(std::uint8_t* at, std::uint32_t value) {
   for (int i = 0; i < 4; ++i) at[i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
