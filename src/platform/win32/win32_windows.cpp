@@ -109,14 +109,23 @@ Picture Win32Runtime::Decode(const unsigned char* bytes, std::size_t size) {
   return DecodePicture(bytes, size);
 }
 
+// A timer tick reads the pointer where the system saw it when it handed
+// over the tick (GetMessagePos): the same place GetCursorPos would answer at
+// that moment, without its cost, which under Wine is a round trip to the X
+// server whenever the pointer has rested for 100 ms, and on the idle login
+// screen outweighed the ticks themselves. Everything else asks the system.
 PixelPoint Win32Runtime::CursorPos() const {
-  std::optional<PixelPoint>& cached = timers_.PassPointer();
-  if (timers_.InPass() && cached) return *cached;
+  if (timers_.InPass()) {
+    std::optional<PixelPoint>& seen = timers_.PassPointer();
+    if (!seen) {
+      const DWORD position = ::GetMessagePos();
+      seen = PixelPoint{GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+    }
+    return *seen;
+  }
   POINT p{};
   if (!::GetCursorPos(&p)) RaiseLastError("GetCursorPos");
-  const PixelPoint pointer{p.x, p.y};
-  if (timers_.InPass()) cached = pointer;
-  return pointer;
+  return PixelPoint{p.x, p.y};
 }
 
 // --- Timers -------------------------------------------------------------------

@@ -33,7 +33,7 @@ class TimerScheduler {
   void Disable(Win32Timer& timer);
   // True while the due timers of one tick are firing.
   bool InPass() const { return inPass_; }
-  // The pointer as first read in this pass; empty outside a pass and until read.
+  // The pointer as read for this pass; empty outside a pass and until read.
   std::optional<PixelPoint>& PassPointer() { return passPointer_; }
 
  private:
@@ -71,7 +71,8 @@ class Win32Runtime final : public WindowRuntime {
 
   std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
   const Screen& GetScreen() const override { return screen_; }
-  // Read once per timer pass: the ticks of one pass see one pointer.
+  // In a timer pass, where the system saw the pointer when it handed over
+  // the tick; the ticks of one pass see one pointer.
   PixelPoint CursorPos() const override;
   PixelRect WorkArea() const override;
 
