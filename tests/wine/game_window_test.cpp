@@ -24,15 +24,6 @@ constexpr int kMaximize = 2;
 constexpr int kFullScreen = 3;
 constexpr int kTray = 4;
 
-std::size_t CountLines(const std::wstring& path, const std::string& prefix) {
-  std::ifstream in(path.c_str());
-  std::size_t count = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(prefix, 0) == 0) ++count;
-  }
-  return count;
-}
-
 bool SameRect(const RECT& a, const RECT& b) {
   return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
@@ -55,16 +46,7 @@ struct GameWindow : ::testing::Test {
 
   // The stand-in Flash control, registered as provisioning would leave it.
   void SetUp() override {
-    RemoveTree(kFixtureFolder);
-    CopyInto(OwnFolder() + L"\\fixtures\\flash32.ocx", kFixtureFolder, L"flash32.ocx");
-    HMODULE library = ::LoadLibraryW((kFixtureFolder + L"\\flash32.ocx").c_str());
-    ASSERT_NE(library, nullptr);
-    using Register = HRESULT(WINAPI*)();
-    auto registerServer = reinterpret_cast<Register>(::GetProcAddress(library, "DllRegisterServer"));
-    ASSERT_NE(registerServer, nullptr);
-    ASSERT_EQ(registerServer(), S_OK);
-    ::FreeLibrary(library);
-    ::DeleteFileW(kFlashLog.c_str());
+    ASSERT_TRUE(RegisterTestFlash(kFixtureFolder));
     RemoveTree(L"C:\\Veltrotarn");
   }
 
@@ -195,20 +177,9 @@ TEST_F(GameWindow, CloseReturnsToTheLoginScreenAndTheFlashControlIsGone) {
 TEST_F(GameWindow, ThePointerOverAWindowButtonShowsItsHoverImage) {
   Start();
   const POINT close = Button(kClose);
-  ASSERT_TRUE(pointer::MoveTo({close.x - 200, close.y + 300}));
-  COLORREF normal = 0;
-  ASSERT_TRUE(WaitUntil(5s, [&] {
-    normal = ScreenPixel(close.x, close.y);
-    return GetRValue(normal) > GetBValue(normal) + 60;  // the gold glyph is painted
-  })) << Rgb(normal);
-  ASSERT_TRUE(pointer::MoveTo(close));
-  COLORREF hover = 0;
-  EXPECT_TRUE(WaitUntil(5s,
-                        [&] {
-                          hover = ScreenPixel(close.x, close.y);
-                          return Brightness(hover) > Brightness(normal) + 30;
-                        }))
-      << "normal " << Rgb(normal) << ", under the pointer " << Rgb(hover);
+  const HoverSeen seen = WatchHover(close, {close.x - 200, close.y + 300});
+  ASSERT_TRUE(seen.painted) << Rgb(seen.normal);
+  EXPECT_TRUE(seen.brightened) << "normal " << Rgb(seen.normal) << ", under the pointer " << Rgb(seen.hover);
 }
 
 TEST_F(GameWindow, ADragStepLaysOutAndRepaintsWithoutLag) {

@@ -139,20 +139,10 @@ TEST_F(LoginFrame, ADragByAnOpaquePixelMovesTheFrameAndTheAttachedWindowsFollow)
 TEST_F(LoginFrame, ThePointerOverTheCloseButtonShowsItsHoverPictureAndLeavingItTheNormalOne) {
   Start();
   const POINT glyph = Middle(*screen.close);
-  ASSERT_TRUE(pointer::MoveTo(At(kGrip)));
-  COLORREF normal = 0;
-  ASSERT_TRUE(WaitUntil(5s, [&] {
-    normal = ScreenPixel(glyph.x, glyph.y);
-    return GetRValue(normal) > GetBValue(normal) + 60;  // the gold glyph is painted
-  })) << Rgb(normal);
-  ASSERT_TRUE(pointer::MoveTo(glyph));
-  COLORREF hover = 0;
-  EXPECT_TRUE(WaitUntil(5s,
-                        [&] {
-                          hover = ScreenPixel(glyph.x, glyph.y);
-                          return Brightness(hover) > Brightness(normal) + 30;
-                        }))
-      << "normal " << Rgb(normal) << ", under the pointer " << Rgb(hover);
+  const HoverSeen seen = WatchHover(glyph, At(kGrip));
+  ASSERT_TRUE(seen.painted) << Rgb(seen.normal);
+  EXPECT_TRUE(seen.brightened) << "normal " << Rgb(seen.normal) << ", under the pointer " << Rgb(seen.hover);
+  const COLORREF normal = seen.normal;
   ASSERT_TRUE(pointer::MoveTo(At(kGrip)));
   EXPECT_TRUE(WaitUntil(5s, [&] { return ScreenPixel(glyph.x, glyph.y) == normal; }))
       << "back to " << Rgb(normal) << ": " << Rgb(ScreenPixel(glyph.x, glyph.y));

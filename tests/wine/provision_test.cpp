@@ -33,15 +33,6 @@ void WriteText(const std::wstring& path, const std::string& text) {
   Write(path, Bytes(text.begin(), text.end()));
 }
 
-std::size_t CountLines(const std::wstring& path, const std::string& prefix) {
-  std::ifstream in(path.c_str());
-  std::size_t count = 0;
-  for (std::string line; std::getline(in, line);) {
-    if (line.rfind(prefix, 0) == 0) ++count;
-  }
-  return count;
-}
-
 bool FlashRegistered() {
   CLSID clsid{};
   return ::CLSIDFromProgID(L"ShockwaveFlash.ShockwaveFlash", &clsid) == S_OK;

@@ -39,25 +39,10 @@ std::vector<std::string> Starting(const std::vector<std::string>& lines, const s
   return out;
 }
 
-// Registers the stand-in Flash control the way provisioning will: its own
-// DllRegisterServer, from a folder of its own.
-void RegisterTestFlash() {
-  RemoveTree(kFixtureFolder);
-  CopyInto(OwnFolder() + L"\\fixtures\\flash32.ocx", kFixtureFolder, L"flash32.ocx");
-  HMODULE library = ::LoadLibraryW((kFixtureFolder + L"\\flash32.ocx").c_str());
-  ASSERT_NE(library, nullptr);
-  using Register = HRESULT(WINAPI*)();
-  auto registerServer = reinterpret_cast<Register>(::GetProcAddress(library, "DllRegisterServer"));
-  ASSERT_NE(registerServer, nullptr);
-  ASSERT_EQ(registerServer(), S_OK);
-  ::FreeLibrary(library);
-  ::DeleteFileW(kFlashLog.c_str());
-}
-
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 TEST(Scenario, ALoginLeadsIntoTheGameWithTheFlashVariablesAndPropertiesInOrder) {
-  RegisterTestFlash();
+  ASSERT_TRUE(RegisterTestFlash(kFixtureFolder));
   RemoveTree(L"C:\\Veltrotarn");
   Child driver(OwnFolder() + L"\\tarnhold-driver.exe", Wide(kLauncher));
   ASSERT_TRUE(WaitUntil(60s, [&] { return !Starting(Lines(kFlashLog), "put Movie=").empty(); }))
@@ -95,7 +80,7 @@ TEST(Scenario, ALoginLeadsIntoTheGameWithTheFlashVariablesAndPropertiesInOrder) 
 }
 
 TEST(Scenario, AHundredRefreshesLeaveNoPlayerAliveButTheCurrentOne) {
-  RegisterTestFlash();
+  ASSERT_TRUE(RegisterTestFlash(kFixtureFolder));
   Child driver(OwnFolder() + L"\\tarnhold-driver.exe", Wide(kLauncher) + L" --refreshes 100");
   ASSERT_TRUE(WaitUntil(180s, [&] { return Starting(Lines(kFlashLog), "put Movie=").size() >= 101; }))
       << Starting(Lines(kFlashLog), "put Movie=").size() << " games started";

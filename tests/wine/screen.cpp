@@ -257,4 +257,19 @@ bool ClickTrayIcon(int n) {
 }
 
 }  // namespace pointer
+HoverSeen WatchHover(POINT glyph, POINT away) {
+  HoverSeen seen;
+  if (!pointer::MoveTo(away)) return seen;
+  seen.painted = WaitUntil(5s, [&] {
+    seen.normal = ScreenPixel(glyph.x, glyph.y);
+    return GetRValue(seen.normal) > GetBValue(seen.normal) + 60;
+  });
+  if (!seen.painted || !pointer::MoveTo(glyph)) return seen;
+  seen.brightened = WaitUntil(5s, [&] {
+    seen.hover = ScreenPixel(glyph.x, glyph.y);
+    return Brightness(seen.hover) > Brightness(seen.normal) + 30;
+  });
+  return seen;
+}
+
 }  // namespace tarnhold::winetest

@@ -53,6 +53,17 @@ class Beneath {
 // window beneath, as it does on Windows and with a real pointer. Without that
 // helper it falls back to SendInput. Each call returns once the pointer has
 // done it.
+// What a button's gold glyph at `glyph` showed: with the pointer resting at
+// `away` (painted: the glyph is gold), then over it (brightened: its
+// picture under the pointer is brighter by more than 30).
+struct HoverSeen {
+  bool painted = false;
+  bool brightened = false;
+  COLORREF normal = 0;
+  COLORREF hover = 0;
+};
+HoverSeen WatchHover(POINT glyph, POINT away);
+
 namespace pointer {
 bool Click(POINT p);
 bool MoveTo(POINT p);

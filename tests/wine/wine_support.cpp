@@ -1,6 +1,7 @@
 #include "wine_support.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 namespace tarnhold::winetest {
@@ -165,6 +166,28 @@ double SecondsSince(LARGE_INTEGER start) {
   LARGE_INTEGER frequency;
   ::QueryPerformanceFrequency(&frequency);
   return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+std::size_t CountLines(const std::wstring& path, const std::string& prefix) {
+  std::ifstream in(path.c_str());
+  std::size_t count = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind(prefix, 0) == 0) ++count;
+  }
+  return count;
+}
+
+bool RegisterTestFlash(const std::wstring& folder) {
+  RemoveTree(folder);
+  CopyInto(OwnFolder() + L"\\fixtures\\flash32.ocx", folder, L"flash32.ocx");
+  HMODULE library = ::LoadLibraryW((folder + L"\\flash32.ocx").c_str());
+  if (library == nullptr) return false;
+  using Register = HRESULT(WINAPI*)();
+  auto registerServer = reinterpret_cast<Register>(::GetProcAddress(library, "DllRegisterServer"));
+  const bool registered = registerServer != nullptr && registerServer() == S_OK;
+  ::FreeLibrary(library);
+  ::DeleteFileW((folder + L"\\flash32.log").c_str());
+  return registered;
 }
 
 }  // namespace tarnhold::winetest

@@ -74,6 +74,12 @@ bool IsFolder(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 void CopyInto(const std::wstring& from, const std::wstring& folder, const std::wstring& name);
 
+// Lines of a text file that start with the prefix.
+std::size_t CountLines(const std::wstring& path, const std::string& prefix);
+// Registers the stand-in Flash control the way provisioning leaves it: its own
+// DllRegisterServer, run from a copy in `folder`, whose log it then empties.
+bool RegisterTestFlash(const std::wstring& folder);
+
 double SecondsSince(LARGE_INTEGER start);
 LARGE_INTEGER Now();
 
