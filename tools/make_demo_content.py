@@ -696,14 +696,138 @@ def check_png(path):
 
 TWIPS = 20
 STAGE_W, STAGE_H = 1000, 700  # the game window's design size, in pixels
-SWF_VERSION = 10
+SWF_VERSION = 10  # AVM1 reaches ExternalInterface from version 8 on
+FPS = 24
 
-TAG_END, TAG_SHOW_FRAME, TAG_DEFINE_SHAPE, TAG_SET_BACKGROUND = 0, 1, 2, 9
-TAG_PLACE_OBJECT2, TAG_FILE_ATTRIBUTES = 26, 69
+TAG_END, TAG_SHOW_FRAME, TAG_DEFINE_SHAPE, TAG_SET_BACKGROUND, TAG_DO_ACTION = 0, 1, 2, 9, 12
+TAG_PLACE_OBJECT2, TAG_DEFINE_EDIT_TEXT, TAG_DEFINE_SPRITE, TAG_FILE_ATTRIBUTES, TAG_DEFINE_FONT3 = 26, 37, 39, 69, 75
 
 SWF_BACKGROUND = (0x12, 0x17, 0x22)
 SWF_BAR_FILL = GOLD
 SWF_BAR_SHADOW = (0x8A, 0x64, 0x24)
+SWF_DIM = (0xB0, 0x9A, 0x62)
+
+# The rest of printable ASCII in the same blocky face, rows top down, so the
+# movie can show whatever the page hands it. Rows 7 and 8 lie below the
+# baseline. The letters the frame art uses stay in GLYPHS untouched, or the
+# art would change.
+MORE_GLYPHS = {
+    " ": "..... ..... ..... ..... ..... ..... .....",
+    "!": "..#.. ..#.. ..#.. ..#.. ..#.. ..... ..#..",
+    '"': ".#.#. .#.#. .#.#. ..... ..... ..... .....",
+    "#": ".#.#. .#.#. ##### .#.#. ##### .#.#. .#.#.",
+    "$": "..#.. .#### #.#.. .###. ..#.# ####. ..#..",
+    "%": "##... ##..# ...#. ..#.. .#... #..## ...##",
+    "&": ".##.. #..#. #.#.. .#... #.#.# #..#. .##.#",
+    "'": "..#.. ..#.. .#... ..... ..... ..... .....",
+    "(": "...#. ..#.. .#... .#... .#... ..#.. ...#.",
+    ")": ".#... ..#.. ...#. ...#. ...#. ..#.. .#...",
+    "*": "..... ..#.. #.#.# .###. #.#.# ..#.. .....",
+    "+": "..... ..#.. ..#.. ##### ..#.. ..#.. .....",
+    ",": "..... ..... ..... ..... .##.. ..#.. .#...",
+    "-": "..... ..... ..... ##### ..... ..... .....",
+    ".": "..... ..... ..... ..... ..... .##.. .##..",
+    "/": "..... ....# ...#. ..#.. .#... #.... .....",
+    "0": ".###. #...# #..## #.#.# ##..# #...# .###.",
+    "1": "..#.. .##.. ..#.. ..#.. ..#.. ..#.. .###.",
+    "2": ".###. #...# ....# ...#. ..#.. .#... #####",
+    "3": "##### ...#. ..#.. ...#. ....# #...# .###.",
+    "4": "...#. ..##. .#.#. #..#. ##### ...#. ...#.",
+    "5": "##### #.... ####. ....# ....# #...# .###.",
+    "6": "..##. .#... #.... ####. #...# #...# .###.",
+    "7": "##### ....# ...#. ..#.. .#... .#... .#...",
+    "8": ".###. #...# #...# .###. #...# #...# .###.",
+    "9": ".###. #...# #...# .#### ....# ...#. .##..",
+    ":": "..... .##.. .##.. ..... .##.. .##.. .....",
+    ";": "..... .##.. .##.. ..... .##.. ..#.. .#...",
+    "<": "...#. ..#.. .#... #.... .#... ..#.. ...#.",
+    "=": "..... ..... ##### ..... ##### ..... .....",
+    ">": ".#... ..#.. ...#. ....# ...#. ..#.. .#...",
+    "?": ".###. #...# ....# ...#. ..#.. ..... ..#..",
+    "@": ".###. #...# ....# .##.# #.#.# #.#.# .###.",
+    "B": "####. #...# #...# ####. #...# #...# ####.",
+    "C": ".###. #...# #.... #.... #.... #...# .###.",
+    "E": "##### #.... #.... ####. #.... #.... #####",
+    "F": "##### #.... #.... ####. #.... #.... #....",
+    "G": ".###. #...# #.... #.### #...# #...# .####",
+    "I": ".###. ..#.. ..#.. ..#.. ..#.. ..#.. .###.",
+    "J": "..### ...#. ...#. ...#. ...#. #..#. .##..",
+    "K": "#...# #..#. #.#.. ##... #.#.. #..#. #...#",
+    "M": "#...# ##.## #.#.# #.#.# #...# #...# #...#",
+    "P": "####. #...# #...# ####. #.... #.... #....",
+    "Q": ".###. #...# #...# #...# #.#.# #..#. .##.#",
+    "S": ".#### #.... #.... .###. ....# ....# ####.",
+    "U": "#...# #...# #...# #...# #...# #...# .###.",
+    "V": "#...# #...# #...# #...# #...# .#.#. ..#..",
+    "W": "#...# #...# #...# #.#.# #.#.# #.#.# .#.#.",
+    "X": "#...# #...# .#.#. ..#.. .#.#. #...# #...#",
+    "Y": "#...# #...# #...# .#.#. ..#.. ..#.. ..#..",
+    "Z": "##### ....# ...#. ..#.. .#... #.... #####",
+    "[": ".###. .#... .#... .#... .#... .#... .###.",
+    "\\": "..... #.... .#... ..#.. ...#. ....# .....",
+    "]": ".###. ...#. ...#. ...#. ...#. ...#. .###.",
+    "^": "..#.. .#.#. #...# ..... ..... ..... .....",
+    "_": "..... ..... ..... ..... ..... ..... ..... #####",
+    "`": ".#... ..#.. ..... ..... ..... ..... .....",
+    "a": "..... ..... .###. ....# .#### #...# .####",
+    "b": "#.... #.... #.##. ##..# #...# #...# ####.",
+    "c": "..... ..... .###. #.... #.... #...# .###.",
+    "d": "....# ....# .##.# #..## #...# #...# .####",
+    "e": "..... ..... .###. #...# ##### #.... .###.",
+    "f": "..##. .#..# .#... ###.. .#... .#... .#...",
+    "h": "#.... #.... #.##. ##..# #...# #...# #...#",
+    "j": "...#. ..... ..##. ...#. ...#. ...#. ...#. #..#. .##..",
+    "k": "#.... #.... #..#. #.#.. ##... #.#.. #..#.",
+    "l": ".##.. ..#.. ..#.. ..#.. ..#.. ..#.. .###.",
+    "m": "..... ..... ##.#. #.#.# #.#.# #.#.# #.#.#",
+    "p": "..... ..... ####. #...# #...# #...# ####. #.... #....",
+    "q": "..... ..... .#### #...# #...# #...# .#### ....# ....#",
+    "r": "..... ..... #.##. ##..# #.... #.... #....",
+    "s": "..... ..... .#### #.... .###. ....# ####.",
+    "t": ".#... .#... ###.. .#... .#... .#..# ..##.",
+    "u": "..... ..... #...# #...# #...# #..## .##.#",
+    "v": "..... ..... #...# #...# #...# .#.#. ..#..",
+    "w": "..... ..... #...# #...# #.#.# #.#.# .#.#.",
+    "x": "..... ..... #...# .#.#. ..#.. .#.#. #...#",
+    "y": "..... ..... #...# #...# #...# #...# .#### ....# .###.",
+    "z": "..... ..... ##### ...#. ..#.. .#... #####",
+    "{": "...#. ..#.. ..#.. .#... ..#.. ..#.. ...#.",
+    "|": "..#.. ..#.. ..#.. ..#.. ..#.. ..#.. ..#..",
+    "}": ".#... ..#.. ..#.. ...#. ..#.. ..#.. .#...",
+    "~": "..... ..... .#... #.#.# ...#. ..... .....",
+}
+FONT_GLYPHS = dict(GLYPHS, **{ch: rows.split() for ch, rows in MORE_GLYPHS.items()})
+FONT_CODES = list(range(0x20, 0x7F))
+FONT_NAME = b"Tarnhold Pixel"
+
+# A glyph cell is 5 x 7 blocks over the baseline and 2 under it; the em is
+# 10 blocks, so a field's font height in pixels divided by 10 is the block
+# size, and a height that is a multiple of 10 keeps every edge on a pixel.
+FONT_EM = 1024 * TWIPS  # DefineFont3 glyphs are drawn on a 20480-unit em
+FONT_BLOCK = FONT_EM // 10
+FONT_ASCENT, FONT_DESCENT = 8 * FONT_BLOCK, 2 * FONT_BLOCK
+FONT_ADVANCE = 6 * FONT_BLOCK
+FONT_ID, BAR_ID, MARKER_SHAPE_ID, MARKER_ID = 1, 2, 3, 4
+
+# The marker slides along the bar so that a still picture taken a moment
+# later shows the movie running, not frozen on its first frame.
+BAR_X, BAR_Y, BAR_W, BAR_H, BAR_LIP = 200, 335, 600, 24, 6
+MARKER_W = 40
+MARKER_STEP = 5
+
+# (character id, name, left, top, width, font px, colour, bound variable, initial text)
+TEXT_X = BAR_X - 2  # the field's own 2-pixel gutter, so the letters line up with the bar
+FIELDS = (
+    (10, "title", 356 - 2, 90, 300, 60, GOLD, "", "TARNHOLD"),
+    (11, "server", TEXT_X, 190, 780, 30, GOLD, "lineServer", ""),
+    (12, "host", TEXT_X, 235, 780, 30, GOLD, "lineHost", ""),
+    (13, "session", TEXT_X, 280, 780, 30, GOLD, "lineSession", ""),
+    (14, "frame", TEXT_X, 390, 780, 20, SWF_DIM, "lineFrame", "Frame 0"),
+)
+# The page's flash variables, in the order the host page's callback takes them.
+REPORTED = ("sso", "sid", "host", "poy", "microp", "platform")
+SHOWN = (("lineServer", "Server ", "sid"), ("lineHost", "Host ", "host"), ("lineSession", "Session ", "sso"))
+STARTED_CALLBACK, FRAME_CALLBACK = "tarnholdMovieStarted", "tarnholdMovieFrame"
 
 
 class BitWriter:
@@ -777,6 +901,33 @@ def rgb(c):
     return bytes(c)
 
 
+def cstr(s):
+    return s.encode("ascii") + b"\x00"
+
+
+def rect_records(bw, rects, fill_bits, fill_of):
+    """Edge records of non-overlapping rectangles [(x, y, w, h)], each a closed outline."""
+    for index, (x, y, w, h) in enumerate(rects):
+        # Style change: set fill style 1 and move to the rectangle's corner.
+        bw.ub(0, 1)
+        bw.ub(0b00101, 5)
+        n = signed_bits(x, y)
+        bw.ub(n, 5)
+        bw.sb(x, n)
+        bw.sb(y, n)
+        bw.ub(fill_of(index), fill_bits)
+        # Clockwise on screen, so the fill lies to the right of every edge.
+        for vertical, delta in ((False, w), (True, h), (False, -w), (True, -h)):
+            n = max(2, signed_bits(delta))
+            bw.ub(1, 1)
+            bw.ub(1, 1)
+            bw.ub(n - 2, 4)
+            bw.ub(0, 1)
+            bw.ub(1 if vertical else 0, 1)
+            bw.sb(delta, n)
+    bw.ub(0, 6)  # end of shape
+
+
 def define_shape(shape_id, rects):
     """One shape of axis-aligned filled rectangles: [(fill colour, x, y, w, h)] in twips."""
     xmin = min(r[1] for r in rects)
@@ -792,29 +943,88 @@ def define_shape(shape_id, rects):
     bw = BitWriter()
     bw.ub(fill_bits, 4)
     bw.ub(0, 4)
-    for index, (_, x, y, w, h) in enumerate(rects, start=1):
-        # Style change: set fill style 1 and move to the rectangle's corner.
-        bw.ub(0, 1)
-        bw.ub(0b00101, 5)
-        n = signed_bits(x, y)
-        bw.ub(n, 5)
-        bw.sb(x, n)
-        bw.sb(y, n)
-        bw.ub(index, fill_bits)
-        # Clockwise on screen, so the fill lies to the right of every edge.
-        for vertical, delta in ((False, w), (True, h), (False, -w), (True, -h)):
-            n = max(2, signed_bits(delta))
-            bw.ub(1, 1)
-            bw.ub(1, 1)
-            bw.ub(n - 2, 4)
-            bw.ub(0, 1)
-            bw.ub(1 if vertical else 0, 1)
-            bw.sb(delta, n)
-    bw.ub(0, 6)  # end of shape
+    rect_records(bw, [r[1:] for r in rects], fill_bits, lambda i: i + 1)
     return tag(TAG_DEFINE_SHAPE, body + bw.align())
 
 
-def place_object2(char_id, depth, tx, ty):
+def glyph_blocks(rows):
+    """A glyph's set blocks merged into non-overlapping rectangles (col, row, w, h).
+
+    Runs along a row are joined first, then a run is stretched down over the
+    rows that repeat it exactly; overlapping outlines would cancel each other
+    out under an even-odd fill.
+    """
+    runs = []
+    for r, line in enumerate(rows):
+        c = 0
+        while c < len(line):
+            if line[c] == "#":
+                start = c
+                while c < len(line) and line[c] == "#":
+                    c += 1
+                runs.append((start, r, c - start))
+            else:
+                c += 1
+    taken, out = set(), []
+    for start, r, w in runs:
+        if (start, r, w) in taken:
+            continue
+        h = 1
+        while (start, r + h, w) in runs:
+            taken.add((start, r + h, w))
+            h += 1
+        out.append((start, r, w, h))
+    return out
+
+
+def glyph_rects(ch):
+    """A glyph's rectangles in em units, the origin on the baseline at the left."""
+    return [(c * FONT_BLOCK, (r - 7) * FONT_BLOCK, w * FONT_BLOCK, h * FONT_BLOCK)
+            for c, r, w, h in glyph_blocks(FONT_GLYPHS[ch])]
+
+
+def define_font3():
+    shapes, bounds = [], []
+    for code in FONT_CODES:
+        rects = glyph_rects(chr(code))
+        bw = BitWriter()
+        bw.ub(1, 4)
+        bw.ub(0, 4)
+        rect_records(bw, rects, 1, lambda i: 1)
+        shapes.append(bw.align())
+        bw = BitWriter()
+        if rects:
+            rect(bw, min(x for x, _, _, _ in rects), max(x + w for x, _, w, _ in rects),
+                 min(y for _, y, _, _ in rects), max(y + h for _, y, _, h in rects))
+        else:
+            rect(bw, 0, 0, 0, 0)
+        bounds.append(bw.align())
+    n = len(FONT_CODES)
+    offsets, at = [], 2 * n + 2
+    for s in shapes:
+        offsets.append(at)
+        at += len(s)
+    assert at < 0x10000, "glyphs outgrow 16-bit offsets"
+    body = struct.pack("<HBBB", FONT_ID, 0x84, 1, len(FONT_NAME)) + FONT_NAME  # has layout, wide codes; Latin
+    body += struct.pack("<H", n) + struct.pack("<%dH" % n, *offsets) + struct.pack("<H", at) + b"".join(shapes)
+    body += struct.pack("<%dH" % n, *FONT_CODES)
+    body += struct.pack("<hhh", FONT_ASCENT, FONT_DESCENT, 0)
+    body += struct.pack("<%dh" % n, *([FONT_ADVANCE] * n)) + b"".join(bounds) + struct.pack("<H", 0)
+    return tag(TAG_DEFINE_FONT3, body)
+
+
+def define_edit_text(char_id, width, font_px, colour, variable, text):
+    bw = BitWriter()
+    rect(bw, 0, width * TWIPS, 0, (font_px + 6) * TWIPS)
+    flags = 0x08 | 0x04 | 0x01 | (0x80 if text else 0)  # read-only, colour, font; text if any
+    flags2 = 0x10 | 0x01  # not selectable; embedded outlines, never a device font
+    body = struct.pack("<H", char_id) + bw.align() + bytes([flags, flags2])
+    body += struct.pack("<HH", FONT_ID, font_px * TWIPS) + rgb(colour) + b"\xff"
+    body += cstr(variable) + (cstr(text) if text else b"")
+    return tag(TAG_DEFINE_EDIT_TEXT, body)
+
+
+def place_object2(char_id, depth, tx, ty, name=""):
     bw = BitWriter()
     bw.ub(0, 1)  # no scale
     bw.ub(0, 1)  # no rotation
@@ -822,25 +1032,115 @@ def place_object2(char_id, depth, tx, ty):
     bw.ub(n, 5)
     bw.sb(tx, n)
     bw.sb(ty, n)
-    return tag(TAG_PLACE_OBJECT2, struct.pack("<BHH", 0x06, depth, char_id) + bw.align())
+    flags = 0x06 | (0x20 if name else 0)
+    return tag(TAG_PLACE_OBJECT2, struct.pack("<BHH", flags, depth, char_id) + bw.align() +
+               (cstr(name) if name else b""))
+
+
+# --- AVM1 -------------------------------------------------------------------
+
+A_END, A_STOP, A_NOT, A_POP, A_GET_VARIABLE, A_SET_VARIABLE = 0x00, 0x07, 0x12, 0x17, 0x1C, 0x1D
+A_MODULO, A_ADD2, A_EQUALS2, A_GET_MEMBER, A_SET_MEMBER, A_CALL_METHOD = 0x3F, 0x47, 0x49, 0x4E, 0x4F, 0x52
+A_MULTIPLY, A_PUSH, A_DEFINE_FUNCTION, A_IF = 0x0C, 0x96, 0x9B, 0x9D
+
+
+def act(code, payload=b""):
+    return bytes([code]) + (struct.pack("<H", len(payload)) + payload if code >= 0x80 else b"")
+
+
+def push(*values):
+    out = bytearray()
+    for v in values:
+        if isinstance(v, str):
+            out += b"\x00" + cstr(v)
+        else:
+            out += b"\x07" + struct.pack("<i", v)
+    return act(A_PUSH, bytes(out))
+
+
+def root_get(name):
+    return push("_root") + act(A_GET_VARIABLE) + push(name) + act(A_GET_MEMBER)
+
+
+def call_external(name, arg_code):
+    """ExternalInterface.call(name, ...) with the arguments' code already in reverse order."""
+    count = len(arg_code) + 1
+    return (b"".join(arg_code) + push(name, count, "flash") + act(A_GET_VARIABLE) + push("external") +
+            act(A_GET_MEMBER) + push("ExternalInterface") + act(A_GET_MEMBER) + push("call") +
+            act(A_CALL_METHOD) + act(A_POP))
+
+
+def frame_one_actions():
+    # Report before anything else touches _root, so the page sees the
+    # variables exactly as the player handed them over.
+    code = call_external(STARTED_CALLBACK, [root_get(v) for v in reversed(REPORTED)])
+    for var, label, source in SHOWN:
+        code += push("_root") + act(A_GET_VARIABLE) + push(var, label) + root_get(source) + act(A_ADD2)
+        code += act(A_SET_MEMBER)
+    code += push("_root") + act(A_GET_VARIABLE) + push("tick", 0) + act(A_SET_MEMBER)
+    # The root timeline has a single frame; onEnterFrame keeps running on it.
+    code += push("_root") + act(A_GET_VARIABLE) + push("onEnterFrame")
+    body = on_enter_frame()
+    code += act(A_DEFINE_FUNCTION, cstr("") + struct.pack("<HH", 0, len(body))) + body
+    code += act(A_SET_MEMBER) + act(A_STOP) + act(A_END)
+    return code
+
+
+def on_enter_frame():
+    code = push("_root") + act(A_GET_VARIABLE) + push("tick") + root_get("tick") + push(1) + act(A_ADD2)
+    code += act(A_SET_MEMBER)
+    code += push("_root") + act(A_GET_VARIABLE) + push("lineFrame", "Frame ") + root_get("tick") + act(A_ADD2)
+    code += act(A_SET_MEMBER)
+    code += push("_root") + act(A_GET_VARIABLE) + push("marker") + act(A_GET_MEMBER) + push("_x", BAR_X)
+    code += root_get("tick") + push(MARKER_STEP) + act(A_MULTIPLY)
+    code += push(BAR_W - MARKER_W) + act(A_MODULO) + act(A_ADD2) + act(A_SET_MEMBER)
+    # Once a second, tell the page the movie is still alive.
+    report = call_external(FRAME_CALLBACK, [root_get("tick")])
+    code += root_get("tick") + push(FPS) + act(A_MODULO) + push(0) + act(A_EQUALS2) + act(A_NOT)
+    code += act(A_IF, struct.pack("<h", len(report))) + report
+    return code
+
+
+def define_sprite(sprite_id, shape_id):
+    """A one-frame clip holding one shape at its origin.
+
+    AVM1 cannot script a shape: a shape's instance name resolves to the clip
+    it sits in, so moving the marker must go through a clip of its own.
+    """
+    control = place_object2(shape_id, 1, 0, 0) + tag(TAG_SHOW_FRAME, b"") + tag(TAG_END, b"")
+    return tag(TAG_DEFINE_SPRITE, struct.pack("<HH", sprite_id, 1) + control)
 
 
 def swf_layout():
-    bar_w, bar_h, lip = 600 * TWIPS, 24 * TWIPS, 6 * TWIPS
+    bar_w, bar_h, lip = BAR_W * TWIPS, BAR_H * TWIPS, BAR_LIP * TWIPS
     rects = [(SWF_BAR_FILL, 0, 0, bar_w, bar_h), (SWF_BAR_SHADOW, 0, bar_h, bar_w, lip)]
-    at = ((STAGE_W * TWIPS - bar_w) // 2, (STAGE_H * TWIPS - bar_h - lip) // 2)
-    return rects, at
+    return rects, (BAR_X * TWIPS, BAR_Y * TWIPS)
+
+
+def marker_layout():
+    return [(SWF_BACKGROUND, 0, 0, MARKER_W * TWIPS, BAR_H * TWIPS)], (BAR_X * TWIPS, BAR_Y * TWIPS)
 
 
 def make_swf():
     rects, (tx, ty) = swf_layout()
+    mrects, (mx, my) = marker_layout()
     bw = BitWriter()
     rect(bw, 0, STAGE_W * TWIPS, 0, STAGE_H * TWIPS)
-    after_length = bw.align() + struct.pack("<HH", 24 << 8, 1)
-    tags = (tag(TAG_FILE_ATTRIBUTES, struct.pack("<I", 0)) + tag(TAG_SET_BACKGROUND, rgb(SWF_BACKGROUND)) +
-            define_shape(1, rects) + place_object2(1, 1, tx, ty) + tag(TAG_SHOW_FRAME, b"") + tag(TAG_END, b""))
+    after_length = bw.align() + struct.pack("<HH", FPS << 8, 1)
+    tags = tag(TAG_FILE_ATTRIBUTES, struct.pack("<I", 0)) + tag(TAG_SET_BACKGROUND, rgb(SWF_BACKGROUND))
+    tags += define_font3() + define_shape(BAR_ID, rects) + define_shape(MARKER_SHAPE_ID, mrects)
+    tags += define_sprite(MARKER_ID, MARKER_SHAPE_ID)
+    for char_id, _, _, _, width, px, colour, var, text in FIELDS:
+        tags += define_edit_text(char_id, width, px, colour, var, text)
+    tags += place_object2(BAR_ID, 1, tx, ty) + place_object2(MARKER_ID, 2, mx, my, "marker")
+    for depth, (char_id, name, x, y, *_rest) in enumerate(FIELDS, start=10):
+        tags += place_object2(char_id, depth, x * TWIPS, y * TWIPS, name)
+    tags += tag(TAG_DO_ACTION, frame_one_actions()) + tag(TAG_SHOW_FRAME, b"") + tag(TAG_END, b"")
     body = after_length + tags
     return b"FWS" + bytes([SWF_VERSION]) + struct.pack("<I", 8 + len(body)) + body
+
+
+# --- SWF check ---------------------------------------------------------------
 
 
 def read_rect(br):
@@ -848,22 +1148,13 @@ def read_rect(br):
     return n, tuple(br.sb(n) for _ in range(4))
 
 
-def parse_shape(body):
-    (shape_id,) = struct.unpack("<H", body[:2])
-    br = BitReader(body, 2)
-    _, bounds = read_rect(br)
-    pos = br.align()
-    count = body[pos]
-    pos += 1
-    fills = []
-    for _ in range(count):
-        assert body[pos] == 0x00, "only solid fills are written"
-        fills.append(tuple(body[pos + 1:pos + 4]))
-        pos += 4
-    assert body[pos] == 0, "no line styles are written"
-    pos += 1
-    br = BitReader(body, pos)
-    fill_bits, line_bits = br.ub(4), br.ub(4)
+def read_cstr(data, pos):
+    end = data.index(b"\x00", pos)
+    return data[pos:end].decode("ascii"), end + 1
+
+
+def parse_records(br, fill_bits, line_bits):
+    """Shape records up to the end record: paths of straight edges with their fill styles."""
     paths, current, x, y = [], None, 0, 0
     while True:
         if br.ub(1) == 0:
@@ -890,28 +1181,280 @@ def parse_shape(body):
                 y += br.sb(n)
             else:
                 x += br.sb(n)
+            assert current is not None, "edge before the first move"
             current["points"].append((x, y))
+    return paths
+
+
+def parse_shape(body):
+    (shape_id,) = struct.unpack("<H", body[:2])
+    br = BitReader(body, 2)
+    _, bounds = read_rect(br)
+    pos = br.align()
+    count = body[pos]
+    pos += 1
+    fills = []
+    for _ in range(count):
+        assert body[pos] == 0x00, "only solid fills are written"
+        fills.append(tuple(body[pos + 1:pos + 4]))
+        pos += 4
+    assert body[pos] == 0, "no line styles are written"
+    pos += 1
+    br = BitReader(body, pos)
+    fill_bits, line_bits = br.ub(4), br.ub(4)
+    paths = parse_records(br, fill_bits, line_bits)
     assert br.align() == len(body), "shape ends with its last record"
     return shape_id, bounds, fills, paths
 
 
-def check_swf(path):
-    with open(path, "rb") as f:
-        data = f.read()
-    assert data[:3] == b"FWS", "signature %r" % data[:3]
-    assert data[3] in (9, 10), "version %d" % data[3]
-    (length,) = struct.unpack("<I", data[4:8])
-    assert length == len(data), "header length %d, file %d" % (length, len(data))
-    br = BitReader(data, 8)
-    nbits, frame = read_rect(br)
-    assert frame == (0, STAGE_W * TWIPS, 0, STAGE_H * TWIPS), "frame %r" % (frame,)
-    assert nbits == signed_bits(*frame), "RECT field width %d" % nbits
+def check_rect_shape(body, layout):
+    shape_id, bounds, fills, paths = parse_shape(body)
+    rects, _ = layout()
+    assert fills == [r[0] for r in rects], "fills %r" % fills
+    assert len(paths) == len(rects)
+    for p, (_, x, y, w, h) in zip(paths, rects):
+        pts = p["points"]
+        assert pts == [(x, y), (x + w, y), (x + w, y + h), (x, y + h), (x, y)], "outline %r" % pts
+        assert 1 <= p["fill1"] <= len(fills) and p["fill0"] == 0
+        assert bounds[0] <= x and x + w <= bounds[1] and bounds[2] <= y and y + h <= bounds[3]
+    return shape_id, bounds
+
+
+def blocks_of_outlines(paths):
+    """The font blocks the closed rectangular outlines of one glyph cover, each exactly once."""
+    covered = []
+    for p in paths:
+        pts = p["points"]
+        assert p["fill1"] == 1 and p["fill0"] == 0, "glyph fill %r" % p
+        assert len(pts) == 5 and pts[0] == pts[4], "glyph outline %r" % pts
+        xs, ys = sorted({x for x, _ in pts}), sorted({y for _, y in pts})
+        assert len(xs) == 2 and len(ys) == 2 and pts[1][1] == pts[0][1] and pts[1][0] > pts[0][0], \
+            "not a clockwise rectangle %r" % pts
+        assert all(v % FONT_BLOCK == 0 for v in xs + ys), "edge off the block grid %r" % pts
+        for c in range(xs[0] // FONT_BLOCK, xs[1] // FONT_BLOCK):
+            for r in range(ys[0] // FONT_BLOCK + 7, ys[1] // FONT_BLOCK + 7):
+                covered.append((c, r))
+    assert len(covered) == len(set(covered)), "overlapping glyph outlines"
+    return set(covered)
+
+
+def check_font3(body):
+    font_id, flags, lang, name_len = struct.unpack("<HBBB", body[:5])
+    assert flags == 0x84, "font flags %#x: layout and wide codes only" % flags
+    name = body[5:5 + name_len]
+    pos = 5 + name_len
+    (n,) = struct.unpack("<H", body[pos:pos + 2])
+    pos += 2
+    table = pos
+    offsets = struct.unpack("<%dH" % n, body[pos:pos + 2 * n])
+    (code_at,) = struct.unpack("<H", body[pos + 2 * n:pos + 2 * n + 2])
+    assert offsets[0] == 2 * n + 2 and list(offsets) == sorted(offsets) and offsets[-1] < code_at
+    codes = struct.unpack("<%dH" % n, body[table + code_at:table + code_at + 2 * n])
+    assert list(codes) == FONT_CODES, "code table %r" % (codes,)
+    for i, code in enumerate(codes):
+        start = table + offsets[i]
+        end = table + (offsets[i + 1] if i + 1 < n else code_at)
+        br = BitReader(body, start)
+        assert (br.ub(4), br.ub(4)) == (1, 0), "glyph %r style bits" % chr(code)
+        paths = parse_records(br, 1, 0)
+        assert br.align() == end, "glyph %r length" % chr(code)
+        want = {(c, r) for r, line in enumerate(FONT_GLYPHS[chr(code)]) for c, b in enumerate(line) if b == "#"}
+        assert blocks_of_outlines(paths) == want, "glyph %r draws other blocks than its bitmap" % chr(code)
+        assert all(c < 5 and r < 9 for c, r in want), "glyph %r outside its cell" % chr(code)
+        assert code == 0x20 or want, "glyph %r is empty" % chr(code)
+    pos = table + code_at + 2 * n
+    ascent, descent, leading = struct.unpack("<hhh", body[pos:pos + 6])
+    assert ascent + descent == FONT_EM and ascent == 8 * FONT_BLOCK, "ascent %d descent %d" % (ascent, descent)
+    pos += 6
+    advances = struct.unpack("<%dh" % n, body[pos:pos + 2 * n])
+    assert set(advances) == {FONT_ADVANCE}, "advances %r" % (set(advances),)
+    br = BitReader(body, pos + 2 * n)
+    for _ in range(n):
+        read_rect(br)
+        pos = br.align()  # every RECT starts on a byte
+    assert body[pos:] == b"\x00\x00", "kerning count and end of font"
+    return font_id, name
+
+
+def check_edit_text(body, font_id):
+    (char_id,) = struct.unpack("<H", body[:2])
+    br = BitReader(body, 2)
+    _, bounds = read_rect(br)
     pos = br.align()
-    assert pos == 8 + (5 + 4 * nbits + 7) // 8
-    rate, frames = struct.unpack("<HH", data[pos:pos + 4])
-    assert rate == 24 << 8, "frame rate %r" % rate
-    assert frames == 1, "frame count %d" % frames
-    pos += 4
+    flags, flags2 = body[pos], body[pos + 1]
+    assert flags & 0x7F == 0x0D and flags2 == 0x11, "field %d flags %#x %#x" % (char_id, flags, flags2)
+    fid, height = struct.unpack("<HH", body[pos + 2:pos + 6])
+    assert fid == font_id, "field %d uses font %d" % (char_id, fid)
+    assert height % (10 * TWIPS) == 0, "field %d font height %d off the pixel grid" % (char_id, height)
+    assert bounds[3] - bounds[2] >= height + 4 * TWIPS, "field %d too short for its font" % char_id
+    colour = tuple(body[pos + 6:pos + 10])
+    assert colour[3] == 0xFF, "field %d colour %r" % (char_id, colour)
+    variable, pos = read_cstr(body, pos + 10)
+    text = ""
+    if flags & 0x80:
+        text, pos = read_cstr(body, pos)
+        assert all(ord(c) in FONT_CODES for c in text), "field %d text outside the font" % char_id
+    assert pos == len(body), "field %d trailing bytes" % char_id
+    return char_id, bounds, variable, text
+
+
+def check_place(body):
+    flags, depth, char_id = struct.unpack("<BHH", body[:5])
+    assert flags & ~0x20 == 0x06, "PlaceObject2 flags %#x" % flags
+    br = BitReader(body, 5)
+    assert br.ub(1) == 0 and br.ub(1) == 0
+    n = br.ub(5)
+    placed = (br.sb(n), br.sb(n))
+    pos = br.align()
+    name = ""
+    if flags & 0x20:
+        name, pos = read_cstr(body, pos)
+    assert pos == len(body), "PlaceObject2 trailing bytes"
+    return depth, char_id, placed, name
+
+
+def decode_actions(code, start, end):
+    """{offset: (opcode, operands)} for the actions in code[start:end], nested bodies included."""
+    out, pos = {}, start
+    while pos < end:
+        op = code[pos]
+        here = pos
+        pos += 1
+        args = None
+        if op >= 0x80:
+            (size,) = struct.unpack("<H", code[pos:pos + 2])
+            pos += 2
+            payload = code[pos:pos + size]
+            assert len(payload) == size, "action %#x runs past the end" % op
+            pos += size
+            if op == A_PUSH:
+                args, p = [], 0
+                while p < size:
+                    kind = payload[p]
+                    if kind == 0:
+                        s, p = read_cstr(payload, p + 1)
+                        args.append(s)
+                    elif kind == 7:
+                        args.append(struct.unpack("<i", payload[p + 1:p + 5])[0])
+                        p += 5
+                    else:
+                        raise AssertionError("push type %d is not written" % kind)
+            elif op == A_IF:
+                (args,) = struct.unpack("<h", payload)
+            elif op == A_DEFINE_FUNCTION:
+                name, p = read_cstr(payload, 0)
+                nparams, body_size = struct.unpack("<HH", payload[p:p + 4])
+                assert name == "" and nparams == 0 and p + 4 == size, "function header"
+                assert pos + body_size <= end, "function body runs past its action block"
+                args = (pos, pos + body_size)
+                out.update(decode_actions(code, pos, pos + body_size))
+                pos += body_size
+            else:
+                raise AssertionError("action %#x is not written" % op)
+        else:
+            assert op in (A_END, A_STOP, A_NOT, A_POP, A_GET_VARIABLE, A_MODULO, A_ADD2, A_EQUALS2, A_GET_MEMBER,
+                          A_SET_MEMBER, A_CALL_METHOD, A_MULTIPLY), "action %#x is not written" % op
+        out[here] = (op, args, pos)
+    assert pos == end, "actions overrun their block"
+    return out
+
+
+class Avm1Object(dict):
+    pass
+
+
+def run_actions(actions, start, end, root, calls):
+    """Runs the few AVM1 actions the movie uses, the way the player would, on plain objects."""
+    stack, pc = [], start
+    while pc < end:
+        op, args, nxt = actions[pc]
+        if op == A_PUSH:
+            stack.extend(args)
+        elif op == A_GET_VARIABLE:
+            name = stack.pop()
+            assert name in ("_root", "flash"), "reads the variable %r off the scope chain" % name
+            stack.append(root if name == "_root" else root["$flash"])
+        elif op == A_GET_MEMBER:
+            name, obj = stack.pop(), stack.pop()
+            stack.append(obj.get(name) if isinstance(obj, dict) else None)
+        elif op == A_SET_MEMBER:
+            value, name, obj = stack.pop(), stack.pop(), stack.pop()
+            assert isinstance(obj, dict), "sets %r on %r" % (name, obj)
+            obj[name] = value
+        elif op == A_CALL_METHOD:
+            name, obj, count = stack.pop(), stack.pop(), stack.pop()
+            call_args = [stack.pop() for _ in range(count)]
+            assert obj is root["$flash"]["external"]["ExternalInterface"] and name == "call", "calls %r" % name
+            calls.append(tuple(call_args))
+            stack.append(None)
+        elif op == A_ADD2:
+            b, a = stack.pop(), stack.pop()
+            if isinstance(a, str) or isinstance(b, str):
+                text = lambda v: "undefined" if v is None else v if isinstance(v, str) else "%d" % v
+                stack.append(text(a) + text(b))
+            else:
+                stack.append(a + b)
+        elif op in (A_MULTIPLY, A_MODULO):
+            b, a = stack.pop(), stack.pop()
+            stack.append(a * b if op == A_MULTIPLY else a % b)
+        elif op == A_EQUALS2:
+            b, a = stack.pop(), stack.pop()
+            stack.append(a == b)
+        elif op == A_NOT:
+            stack.append(not stack.pop())
+        elif op == A_POP:
+            stack.pop()
+        elif op == A_IF:
+            if stack.pop():
+                nxt += args
+                assert nxt in actions or nxt == end, "branch into the middle of an action"
+        elif op == A_DEFINE_FUNCTION:
+            stack.append(("function",) + args)
+        elif op == A_STOP:
+            root["$stopped"] = True
+        elif op == A_END:
+            assert nxt == end, "End before the block's end"
+            break
+        pc = nxt
+    assert not stack, "stack left with %r" % stack
+
+
+def check_actions(code, fields):
+    actions = decode_actions(code, 0, len(code))
+    assert code[-1] == A_END, "frame actions end with End"
+    flash_vars = {"sso": "serverid=7&username=ab", "sid": "7", "host": "http://127.0.0.1:18080/kvx_stable",
+                  "poy": "250", "microp": "1", "platform": "1"}
+    api = Avm1Object()
+    root = Avm1Object(flash_vars, marker=Avm1Object(_x=BAR_X), **{"$flash": {"external": {"ExternalInterface": api}}})
+    calls = []
+    run_actions(actions, 0, len(code), root, calls)
+    assert calls == [(STARTED_CALLBACK,) + tuple(flash_vars[v] for v in REPORTED)], "first frame calls %r" % calls
+    assert root.get("$stopped"), "the timeline is not stopped"
+    shown = {v: root.get(v) for v in ("lineServer", "lineHost", "lineSession")}
+    assert shown == {"lineServer": "Server 7", "lineHost": "Host " + flash_vars["host"],
+                     "lineSession": "Session " + flash_vars["sso"]}, "shown %r" % shown
+    bound = {f[2] for f in fields}
+    assert set(shown) | {"lineFrame"} <= bound, "lines without a field: %r" % (set(shown) - bound)
+    handler = root.get("onEnterFrame")
+    assert handler and handler[0] == "function", "no onEnterFrame handler"
+    xs = set()
+    for _ in range(2 * FPS):
+        run_actions(actions, handler[1], handler[2], root, calls)
+        xs.add(root["marker"]["_x"])
+    assert root["tick"] == 2 * FPS and root["lineFrame"] == "Frame %d" % (2 * FPS), "ticks %r" % root["tick"]
+    assert calls[1:] == [(FRAME_CALLBACK, FPS), (FRAME_CALLBACK, 2 * FPS)], "frame reports %r" % calls[1:]
+    assert len(xs) > FPS and min(xs) >= BAR_X and max(xs) + MARKER_W <= BAR_X + BAR_W, "marker at %r" % sorted(xs)
+    # A movie without the flash variables must still run: the callback then
+    # gets undefined for each, and the lines say so rather than failing.
+    bare = Avm1Object(marker=Avm1Object(_x=0), **{"$flash": root["$flash"]})
+    calls = []
+    run_actions(actions, 0, len(code), bare, calls)
+    assert calls == [(STARTED_CALLBACK,) + (None,) * len(REPORTED)], "bare calls %r" % calls
+    assert bare["lineServer"] == "Server undefined"
+    return len(actions)
+
+
+def split_tags(data, pos):
     tags = []
     while pos < len(data):
         (head,) = struct.unpack("<H", data[pos:pos + 2])
@@ -926,36 +1469,77 @@ def check_swf(path):
         if code == TAG_END:
             break
     assert pos == len(data), "bytes after the End tag"
+    return tags
+
+
+def check_sprite(body, shapes):
+    sprite_id, frames = struct.unpack("<HH", body[:4])
+    inner = split_tags(body, 4)
+    assert frames == 1 and [c for c, _ in inner] == [TAG_PLACE_OBJECT2, TAG_SHOW_FRAME, TAG_END], \
+        "sprite %d tags %r" % (sprite_id, [c for c, _ in inner])
+    depth, char_id, placed, name = check_place(inner[0][1])
+    assert char_id in shapes and placed == (0, 0), "sprite %d holds %d at %r" % (sprite_id, char_id, placed)
+    return sprite_id, shapes[char_id]
+
+
+def check_swf(path):
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data[:3] == b"FWS", "signature %r" % data[:3]
+    assert data[3] == SWF_VERSION, "version %d" % data[3]
+    (length,) = struct.unpack("<I", data[4:8])
+    assert length == len(data), "header length %d, file %d" % (length, len(data))
+    br = BitReader(data, 8)
+    nbits, frame = read_rect(br)
+    assert frame == (0, STAGE_W * TWIPS, 0, STAGE_H * TWIPS), "frame %r" % (frame,)
+    assert nbits == signed_bits(*frame), "RECT field width %d" % nbits
+    pos = br.align()
+    assert pos == 8 + (5 + 4 * nbits + 7) // 8
+    rate, frames = struct.unpack("<HH", data[pos:pos + 4])
+    assert rate == FPS << 8, "frame rate %r" % rate
+    assert frames == 1, "frame count %d" % frames
+    tags = split_tags(data, pos + 4)
     codes = [c for c, _ in tags]
-    expected = [TAG_FILE_ATTRIBUTES, TAG_SET_BACKGROUND, TAG_DEFINE_SHAPE, TAG_PLACE_OBJECT2, TAG_SHOW_FRAME,
-                TAG_END]
+    expected = ([TAG_FILE_ATTRIBUTES, TAG_SET_BACKGROUND, TAG_DEFINE_FONT3, TAG_DEFINE_SHAPE, TAG_DEFINE_SHAPE,
+                 TAG_DEFINE_SPRITE] +
+                [TAG_DEFINE_EDIT_TEXT] * len(FIELDS) + [TAG_PLACE_OBJECT2] * (2 + len(FIELDS)) +
+                [TAG_DO_ACTION, TAG_SHOW_FRAME, TAG_END])
     assert codes == expected, "tags %r" % codes
-    body = dict(tags)
-    assert len(body[TAG_FILE_ATTRIBUTES]) == 4 and struct.unpack("<I", body[TAG_FILE_ATTRIBUTES])[0] & 0x08 == 0
-    background = tuple(body[TAG_SET_BACKGROUND])
+    bodies = [b for _, b in tags]
+    attrs = bodies[0]
+    # No AS3 flag: the movie's code is AVM1.
+    assert len(attrs) == 4 and struct.unpack("<I", attrs)[0] & 0x08 == 0
+    background = tuple(bodies[1])
     assert len(background) == 3 and sum(background) < 150, "background %r" % (background,)
-    shape_id, bounds, fills, paths = parse_shape(body[TAG_DEFINE_SHAPE])
-    rects, (tx, ty) = swf_layout()
-    assert fills == [r[0] for r in rects], "fills %r" % fills
-    assert len(paths) == len(rects)
-    for p, (_, x, y, w, h) in zip(paths, rects):
-        pts = p["points"]
-        assert pts == [(x, y), (x + w, y), (x + w, y + h), (x, y + h), (x, y)], "outline %r" % pts
-        assert 1 <= p["fill1"] <= len(fills) and p["fill0"] == 0
-        assert bounds[0] <= x and x + w <= bounds[1] and bounds[2] <= y and y + h <= bounds[3]
-    place = body[TAG_PLACE_OBJECT2]
-    flags, depth, char_id = struct.unpack("<BHH", place[:5])
-    assert flags == 0x06 and depth == 1 and char_id == shape_id, "PlaceObject2 %r" % ((flags, depth, char_id),)
-    br = BitReader(place, 5)
-    assert br.ub(1) == 0 and br.ub(1) == 0
-    n = br.ub(5)
-    placed = (br.sb(n), br.sb(n))
-    assert placed == (tx, ty) and br.align() == len(place)
-    assert tx + bounds[1] <= frame[1] and ty + bounds[3] <= frame[3], "shape placed off the stage"
-    assert body[TAG_SHOW_FRAME] == b"" and body[TAG_END] == b""
+    font_id, font_name = check_font3(bodies[2])
+    bar_id, bar_bounds = check_rect_shape(bodies[3], swf_layout)
+    marker_shape_id, marker_bounds = check_rect_shape(bodies[4], marker_layout)
+    marker_id, _ = check_sprite(bodies[5], {marker_shape_id: marker_bounds})
+    fields = [check_edit_text(b, font_id) for b in bodies[6:6 + len(FIELDS)]]
+    chars = {bar_id: bar_bounds, marker_id: marker_bounds}
+    chars.update({f[0]: f[1] for f in fields})
+    assert len(chars) == 2 + len(FIELDS) and font_id not in chars and marker_shape_id not in chars, \
+        "character ids collide"
+    places = [check_place(b) for b in bodies[6 + len(FIELDS):6 + 2 * len(FIELDS) + 2]]
+    assert len({p[0] for p in places}) == len(places), "two objects on one depth"
+    names = {}
+    for depth, char_id, (tx, ty), name in places:
+        assert char_id in chars, "places undefined character %d" % char_id
+        b = chars[char_id]
+        assert 0 <= tx + b[0] and tx + b[1] <= frame[1] and 0 <= ty + b[2] and ty + b[3] <= frame[3], \
+            "character %d placed off the stage" % char_id
+        if name:
+            names[name] = char_id
+    # Scripts move the marker by name, which only reaches a clip.
+    assert names.get("marker") == marker_id, "the moving marker is not a named clip"
+    assert places[0][1] == bar_id and places[1][1] == marker_id and places[0][0] < places[1][0], \
+        "the marker must lie over the bar"
+    n_actions = check_actions(bodies[-3], fields)
+    assert bodies[-2] == b"" and bodies[-1] == b""
     listing = ", ".join("%d(%d)" % (c, len(b)) for c, b in tags)
-    return "FWS v%d, %d bytes, frame %r twips in %d-bit RECT, 24 fps, 1 frame; tags code(len): %s" % (
-        data[3], length, frame, nbits, listing)
+    return ("FWS v%d, %d bytes, frame %r twips in %d-bit RECT, %d fps, 1 frame; font %r, %d glyphs; "
+            "%d actions decoded and run; tags code(len): %s") % (
+        data[3], length, frame, nbits, FPS, font_name.decode(), len(FONT_CODES), n_actions, listing)
 
 
 # --- Driver -----------------------------------------------------------------
