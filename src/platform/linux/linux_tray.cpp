@@ -1,0 +1,109 @@
+#include "platform/linux/linux_tray.h"
+
+#include <gtk/gtk.h>
+#include <libayatana-appindicator/app-indicator.h>
+#include <unistd.h>
+
+#include "platform/linux/linux_log.h"
+#include "platform/linux/linux_system.h"
+#include "platform/linux/linux_windows.h"
+#include "program_icon.h"
+
+namespace tarnhold::platform::linux_backend {
+
+namespace {
+
+constexpr int kAdd = 0;
+constexpr int kModify = 1;
+constexpr int kDelete = 2;
+constexpr std::size_t kRecordSize = 88;
+constexpr std::size_t kTipOffset = 24;
+constexpr std::size_t kTipSize = 64;
+constexpr int kLeftButtonUp = 0x202;
+
+std::uint32_t Dword(const std::vector<std::uint8_t>& record, std::size_t offset) {
+  return static_cast<std::uint32_t>(record[offset]) | static_cast<std::uint32_t>(record[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(record[offset + 2]) << 16 |
+         static_cast<std::uint32_t>(record[offset + 3]) << 24;
+}
+
+// The tip as the ANSI record holds it, up to its NUL; shown as UTF-8 where
+// it is valid, else as Latin-1, which every byte is.
+std::string Tip(const std::vector<std::uint8_t>& record) {
+  std::string tip;
+  for (std::size_t i = kTipOffset; i < kTipOffset + kTipSize && record[i] != 0; ++i) {
+    tip += static_cast<char>(record[i]);
+  }
+  if (g_utf8_validate(tip.data(), static_cast<gssize>(tip.size()), nullptr)) return tip;
+  gchar* converted = g_convert(tip.data(), static_cast<gssize>(tip.size()), "UTF-8", "ISO-8859-1", nullptr,
+                               nullptr, nullptr);
+  std::string out = converted != nullptr ? converted : "";
+  g_free(converted);
+  return out;
+}
+
+}  // namespace
+
+TrayIcon* TrayIcon::current_ = nullptr;
+
+TrayIcon::TrayIcon(LinuxRuntime& runtime) : runtime_(runtime) { current_ = this; }
+
+bool LinuxShell::NotifyIcon(int message, const std::vector<std::uint8_t>& record) {
+  return TrayIcon::current_ != nullptr && TrayIcon::current_->Notify(message, record);
+}
+
+TrayIcon::~TrayIcon() {
+  if (current_ == this) current_ = nullptr;
+  if (indicator_ != nullptr) g_object_unref(indicator_);
+  if (menu_ != nullptr) g_object_unref(menu_);
+}
+
+bool TrayIcon::Notify(int message, const std::vector<std::uint8_t>& record) {
+  if (record.size() != kRecordSize || Dword(record, 0) != kRecordSize) return false;
+  if (message == kDelete) {
+    if (indicator_ == nullptr) return false;
+    app_indicator_set_status(APP_INDICATOR(indicator_), APP_INDICATOR_STATUS_PASSIVE);
+    Log("tray-removed", "");
+    return true;
+  }
+  if (message != kAdd && message != kModify) return false;
+  window_ = Dword(record, 4);
+  const std::string tip = Tip(record);
+  if (indicator_ == nullptr) {
+    // The icon is handed over as a file: the item is drawn by another
+    // process, which reads it by name from this folder.
+    const char* runtime = g_get_user_runtime_dir();
+    iconFolder_ = std::string(runtime) + "/tarnhold-" + std::to_string(::getpid());
+    g_mkdir_with_parents(iconFolder_.c_str(), 0700);
+    g_file_set_contents((iconFolder_ + "/tarnhold.png").c_str(),
+                        reinterpret_cast<const gchar*>(icon::kTarnhold),
+                        static_cast<gssize>(icon::kTarnholdSize), nullptr);
+    const std::string id = "tarnhold-" + std::to_string(::getpid());
+    indicator_ = app_indicator_new_with_path(id.c_str(), "tarnhold",
+                                             APP_INDICATOR_CATEGORY_APPLICATION_STATUS, iconFolder_.c_str());
+    menu_ = gtk_menu_new();
+    g_object_ref_sink(menu_);
+    item_ = gtk_menu_item_new_with_label(tip.c_str());
+    g_signal_connect_swapped(item_, "activate",
+                             G_CALLBACK(+[](gpointer self) { static_cast<TrayIcon*>(self)->Activate(); }),
+                             this);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu_), GTK_WIDGET(item_));
+    gtk_widget_show_all(GTK_WIDGET(menu_));
+    app_indicator_set_menu(APP_INDICATOR(indicator_), GTK_MENU(menu_));
+    app_indicator_set_secondary_activate_target(APP_INDICATOR(indicator_), GTK_WIDGET(item_));
+  } else {
+    gtk_menu_item_set_label(GTK_MENU_ITEM(item_), tip.c_str());
+  }
+  app_indicator_set_title(APP_INDICATOR(indicator_), tip.c_str());
+  app_indicator_set_status(APP_INDICATOR(indicator_), APP_INDICATOR_STATUS_ACTIVE);
+  Log("tray-added", tip);
+  return true;
+}
+
+void TrayIcon::Activate() {
+  Log("tray-activated", "");
+  LinuxWindow* window = runtime_.Find(window_);
+  if (window != nullptr) window->TrayCallback(kLeftButtonUp);
+}
+
+}  // namespace tarnhold::platform::linux_backend

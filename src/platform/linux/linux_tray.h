@@ -1,0 +1,38 @@
+#pragma once
+// The notification-area icon through AppIndicator (StatusNotifierItem). Its
+// menu's one entry, and the icon's secondary activation, are the click the
+// form waits for: they reach the window named in the icon's record as the
+// runtime hands on a left-button release there.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tarnhold::platform::linux_backend {
+
+class LinuxRuntime;
+
+class TrayIcon {
+ public:
+  // One per process: the shell's notify calls reach it.
+  explicit TrayIcon(LinuxRuntime& runtime);
+  ~TrayIcon();
+  TrayIcon(const TrayIcon&) = delete;
+  TrayIcon& operator=(const TrayIcon&) = delete;
+
+  // Shell_NotifyIcon's add, modify and delete with the 88-byte ANSI record.
+  bool Notify(int message, const std::vector<std::uint8_t>& record);
+
+ private:
+  void Activate();
+  friend class LinuxShell;
+  static TrayIcon* current_;
+
+  LinuxRuntime& runtime_;
+  void* indicator_ = nullptr;  // AppIndicator, kept out of this header
+  void* menu_ = nullptr;
+  void* item_ = nullptr;
+  std::uintptr_t window_ = 0;
+  std::string iconFolder_;
+};
+
+}  // namespace tarnhold::platform::linux_backend

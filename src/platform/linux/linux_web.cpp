@@ -1,0 +1,518 @@
+#include "platform/linux/linux_web.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "build_config.h"
+#include "platform/error.h"
+#include "platform/geometry.h"
+#include "platform/linux/linux_log.h"
+#include "platform/linux/linux_paths.h"
+#include "platform/linux/linux_windows.h"
+
+namespace tarnhold::platform::linux_backend {
+
+namespace {
+
+constexpr double kTwips = 15.0;
+
+// Runs in every frame before the page's own scripts. The engine reports
+// policy decisions for every frame but loads only for the main one; this
+// reports the rest, and the moment a document's scripts are about to run.
+constexpr const char* kFrameScript = R"JS((function () {
+  var handlers = window.webkit && window.webkit.messageHandlers;
+  var post = function (kind) {
+    try { handlers.tarnhold.postMessage(kind + '\t' + location.href); } catch (e) {}
+  };
+  var top = window === window.top;
+  post(top ? 'script' : 'frame');
+  window.addEventListener('load', function () {
+    if (!top) { post('complete'); return; }
+    // Two animation frames after the load: the page has been drawn.
+    requestAnimationFrame(function () { requestAnimationFrame(function () { post('painted'); }); });
+  });
+})();)JS";
+
+std::string JsString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (u < 0x20 || c == '<') {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", u);
+      out += buffer;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Text(const Variant& value) {
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  if (const auto* b = std::get_if<bool>(&value)) return *b ? "true" : "false";
+  if (const auto* i = std::get_if<int>(&value)) return std::to_string(*i);
+  if (const auto* d = std::get_if<double>(&value)) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", *d);
+    return buffer;
+  }
+  return "";
+}
+
+bool True(const std::string& text) { return g_ascii_strcasecmp(text.c_str(), "true") == 0; }
+
+std::string MessageText(WebKitJavascriptResult* result) {
+  JSCValue* value = webkit_javascript_result_get_js_value(result);
+  if (!jsc_value_is_string(value)) return "";
+  gchar* text = jsc_value_to_string(value);
+  std::string out = text != nullptr ? text : "";
+  g_free(text);
+  return out;
+}
+
+const char* MimeOf(const std::string& path) {
+  if (g_str_has_suffix(path.c_str(), ".js")) return "application/javascript";
+  if (g_str_has_suffix(path.c_str(), ".wasm")) return "application/wasm";
+  if (g_str_has_suffix(path.c_str(), ".html")) return "text/html";
+  if (g_str_has_suffix(path.c_str(), ".map")) return "application/json";
+  return "application/octet-stream";
+}
+
+void Fail(WebKitURISchemeRequest* request, const std::string& why) {
+  GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, why.c_str());
+  webkit_uri_scheme_request_finish_error(request, error);
+  g_error_free(error);
+}
+
+void Answer(WebKitURISchemeRequest* request, GBytes* bytes, const char* mime) {
+  GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
+  webkit_uri_scheme_request_finish(request, stream, static_cast<gint64>(g_bytes_get_size(bytes)), mime);
+  g_object_unref(stream);
+  g_bytes_unref(bytes);
+}
+
+}  // namespace
+
+// --- The web context ------------------------------------------------------------
+
+WebRuntime::WebRuntime() {
+  context_ = webkit_web_context_new();
+  // Ruffle reads the page's languages to pick its own, and fails under the
+  // C locale that a service or test environment may have.
+  const gchar* languages[] = {"en-US", "en", nullptr};
+  webkit_web_context_set_preferred_languages(context_, languages);
+  webkit_web_context_register_uri_scheme(context_, kScheme, &WebRuntime::Serve, this, nullptr);
+  WebKitSecurityManager* security = webkit_web_context_get_security_manager(context_);
+  // The emulator fetches its WebAssembly from its own origin, which must be
+  // a secure one for that.
+  webkit_security_manager_register_uri_scheme_as_secure(security, kScheme);
+  webkit_security_manager_register_uri_scheme_as_cors_enabled(security, kScheme);
+}
+
+WebRuntime::~WebRuntime() { g_object_unref(context_); }
+
+WebKitWebView* WebRuntime::NewView(WebKitUserContentManager* content) {
+  auto* view = WEBKIT_WEB_VIEW(
+      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_, "user-content-manager", content, nullptr));
+  g_object_ref_sink(view);
+  return view;
+}
+
+void WebRuntime::ClearBrowsingData() {
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(context_);
+  webkit_website_data_manager_clear(data, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, nullptr, nullptr);
+}
+
+int WebRuntime::Attach(LinuxFlash* player) {
+  const int id = nextPlayer_++;
+  players_[id] = player;
+  return id;
+}
+
+void WebRuntime::Detach(int id) { players_.erase(id); }
+
+void WebRuntime::Serve(WebKitURISchemeRequest* request, gpointer self) {
+  static_cast<WebRuntime*>(self)->Serve(request);
+}
+
+// tarnhold-player://player/ruffle/<file>: the emulator's own files;
+// tarnhold-player://player/<id>/ and .../<id>/movie: one control's page and
+// its movie. Nothing else, and no path that leads out of those. All of it
+// on one origin: the emulator fetches its WebAssembly and the movie with
+// the page's own, and no CORS headers are needed.
+void WebRuntime::Serve(WebKitURISchemeRequest* request) {
+  const std::string uri = webkit_uri_scheme_request_get_uri(request);
+  const std::string prefix = std::string(kScheme) + "://";
+  std::string rest = uri.substr(std::min(uri.size(), prefix.size()));
+  const std::size_t query = rest.find_first_of("?#");
+  if (query != std::string::npos) rest.resize(query);
+  if (rest.rfind("player/", 0) != 0) {
+    Fail(request, "no such file");
+    return;
+  }
+  rest = rest.substr(7);
+  if (rest.rfind("ruffle/", 0) == 0) {
+    const std::string file = rest.substr(7);
+    if (file.empty() || file.find('/') != std::string::npos || file.find("..") != std::string::npos) {
+      Fail(request, "no such file");
+      return;
+    }
+    gchar* bytes = nullptr;
+    gsize size = 0;
+    const std::string path = std::string(TARNHOLD_RUFFLE_DIR) + "/" + file;
+    if (!g_file_get_contents(path.c_str(), &bytes, &size, nullptr)) {
+      Fail(request, "no such file");
+      return;
+    }
+    Answer(request, g_bytes_new_take(bytes, size), MimeOf(file));
+    return;
+  }
+  {
+    const std::string& tail = rest;
+    const std::size_t slash = tail.find('/');
+    const int id = std::atoi(tail.substr(0, slash).c_str());
+    const auto it = players_.find(id);
+    if (it == players_.end() || slash == std::string::npos) {
+      Fail(request, "no such player");
+      return;
+    }
+    const std::string what = tail.substr(slash + 1);
+    if (what.empty()) {
+      const std::string page = it->second->PlayerPage();
+      Answer(request, g_bytes_new(page.data(), page.size()), "text/html");
+      return;
+    }
+    if (what == "movie") {
+      gchar* bytes = nullptr;
+      gsize size = 0;
+      if (!g_file_get_contents(it->second->MoviePath().c_str(), &bytes, &size, nullptr)) {
+        Fail(request, "the movie cannot be read");
+        return;
+      }
+      Answer(request, g_bytes_new_take(bytes, size), "application/x-shockwave-flash");
+      return;
+    }
+  }
+  Fail(request, "no such file");
+}
+
+// --- The browser control ----------------------------------------------------------
+
+LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name, const GdkRectangle& pixels,
+                           BrowserEvents& events)
+    : name_(std::move(name)), trace_(form.Name() + "." + name_), events_(events) {
+  content_ = webkit_user_content_manager_new();
+  WebKitUserScript* script =
+      webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                             WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+  webkit_user_content_manager_add_script(content_, script);
+  webkit_user_script_unref(script);
+  webkit_user_content_manager_register_script_message_handler(content_, "tarnhold");
+  g_signal_connect(content_, "script-message-received::tarnhold", G_CALLBACK(&LinuxBrowser::OnMessage), this);
+  view_ = web.NewView(content_);
+  g_signal_connect(view_, "decide-policy", G_CALLBACK(&LinuxBrowser::OnPolicy), this);
+  g_signal_connect(view_, "load-changed", G_CALLBACK(&LinuxBrowser::OnLoad), this);
+  g_signal_connect(view_, "load-failed", G_CALLBACK(&LinuxBrowser::OnFailed), this);
+  g_signal_connect(view_, "script-dialog", G_CALLBACK(&LinuxBrowser::OnDialog), this);
+  gtk_widget_set_size_request(GTK_WIDGET(view_), pixels.width, pixels.height);
+  gtk_layout_put(form.Surface(), GTK_WIDGET(view_), pixels.x, pixels.y);
+  gtk_widget_show(GTK_WIDGET(view_));
+}
+
+LinuxBrowser::~LinuxBrowser() {
+  g_signal_handlers_disconnect_by_data(view_, this);
+  g_signal_handlers_disconnect_by_data(content_, this);
+  webkit_web_view_stop_loading(view_);
+  gtk_widget_destroy(GTK_WIDGET(view_));
+  g_object_unref(view_);
+  g_object_unref(content_);
+}
+
+void LinuxBrowser::Navigate2(const std::string& url) {
+  if (inPolicy_ > 0) {
+    deferred_.push_back(url);
+    return;
+  }
+  webkit_web_view_load_uri(view_, url.c_str());
+}
+
+std::string LinuxBrowser::LocationURL() const {
+  const gchar* uri = webkit_web_view_get_uri(view_);
+  return uri != nullptr ? uri : "";
+}
+
+bool LinuxBrowser::Visible() const { return gtk_widget_get_visible(GTK_WIDGET(view_)) != FALSE; }
+
+void LinuxBrowser::SetVisible(bool visible) {
+  gtk_widget_set_visible(GTK_WIDGET(view_), visible ? TRUE : FALSE);
+}
+
+// The body's "scroll" attribute is an old engine's; this one hides the
+// scroll bars through the page's overflow instead.
+void LinuxBrowser::SetBody(const std::string& name, const std::string& valueScript) {
+  if (!hasDocument_) throw Error("the browser has no document yet");
+  const std::string script = "(function(){var b=document.body;if(!b)return;var n=" + JsString(name) +
+                             ",v=" + valueScript +
+                             ";b.setAttribute(n,v);"
+                             "if(n.toLowerCase()==='scroll'&&String(v).toLowerCase()==='no'){"
+                             "b.style.overflow='hidden';document.documentElement.style.overflow='hidden';}"
+                             "if(n.toLowerCase()==='border')b.style.border=String(v)==='0'?'none':'';})();";
+  webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void LinuxBrowser::SetBodyAttribute(const std::string& name, const std::string& textValue) {
+  SetBody(name, JsString(textValue));
+}
+
+void LinuxBrowser::SetBodyAttribute(const std::string& name, short integerValue) {
+  SetBody(name, std::to_string(integerValue));
+}
+
+gboolean LinuxBrowser::OnPolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                gpointer self) {
+  auto* browser = static_cast<LinuxBrowser*>(self);
+  if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+  WebKitNavigationAction* action =
+      webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+  const std::string url = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+  // A page's new window opens nowhere: the control has no window to give it.
+  if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+  }
+  bool cancel = false;
+  ++browser->inPolicy_;
+  Dispatch([&] { browser->events_.BeforeNavigate2(url, cancel); });
+  --browser->inPolicy_;
+  Log(cancel ? "navigation-cancelled" : "navigation", browser->trace_ + " " + url);
+  if (cancel) {
+    webkit_policy_decision_ignore(decision);
+  } else {
+    webkit_policy_decision_use(decision);
+  }
+  if (browser->inPolicy_ == 0) {
+    const std::vector<std::string> deferred = std::move(browser->deferred_);
+    browser->deferred_.clear();
+    for (const std::string& next : deferred) browser->Navigate2(next);
+  }
+  return TRUE;
+}
+
+void LinuxBrowser::OnLoad(WebKitWebView* view, WebKitLoadEvent event, gpointer self) {
+  auto* browser = static_cast<LinuxBrowser*>(self);
+  const gchar* uri = webkit_web_view_get_uri(view);
+  const std::string url = uri != nullptr ? uri : "";
+  switch (event) {
+    case WEBKIT_LOAD_STARTED:
+      browser->loading_ = true;
+      Dispatch([&] { browser->events_.DownloadBegin(); });
+      break;
+    case WEBKIT_LOAD_COMMITTED:
+      browser->hasDocument_ = true;
+      Dispatch([&] { browser->events_.NavigateComplete2(url); });
+      break;
+    case WEBKIT_LOAD_FINISHED:
+      if (browser->loading_) {
+        browser->loading_ = false;
+        Dispatch([&] { browser->events_.DownloadComplete(); });
+      }
+      Log("document-complete", browser->trace_ + " " + url);
+      Dispatch([&] { browser->events_.DocumentComplete(url); });
+      break;
+    default:
+      break;
+  }
+}
+
+gboolean LinuxBrowser::OnFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
+  auto* browser = static_cast<LinuxBrowser*>(self);
+  Log("load-failed", browser->trace_ + " " + (uri != nullptr ? uri : "") + " " + error->message);
+  if (browser->loading_) {
+    browser->loading_ = false;
+    Dispatch([&] { browser->events_.DownloadComplete(); });
+  }
+  return FALSE;  // the engine's error page, as the old control showed its own
+}
+
+void LinuxBrowser::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+  auto* browser = static_cast<LinuxBrowser*>(self);
+  const std::string message = MessageText(result);
+  const std::size_t tab = message.find('\t');
+  if (tab == std::string::npos) return;
+  const std::string kind = message.substr(0, tab);
+  const std::string url = message.substr(tab + 1);
+  if (kind != "painted") Log("page-" + kind, browser->trace_ + " " + url);
+  if (kind == "frame") {
+    Dispatch([&] { browser->events_.NavigateComplete2(url); });
+  } else if (kind == "complete") {
+    Dispatch([&] { browser->events_.DocumentComplete(url); });
+  } else if (kind == "script") {
+    Dispatch([&] { browser->events_.BeforeScriptExecute(); });
+  } else if (kind == "painted") {
+    Log("painted", browser->trace_ + " " + url);
+  }
+}
+
+// Silent mode keeps a page's dialogs from showing, as the old control's
+// Silent kept its script error boxes away.
+gboolean LinuxBrowser::OnDialog(WebKitWebView*, WebKitScriptDialog*, gpointer self) {
+  return static_cast<LinuxBrowser*>(self)->silent_ ? TRUE : FALSE;
+}
+
+// --- The Flash control --------------------------------------------------------------
+
+LinuxFlash::LinuxFlash(WebRuntime& web, LinuxWindow& form, std::string name)
+    : web_(web), form_(form), name_(std::move(name)), id_(web.Attach(this)) {}
+
+LinuxFlash::~LinuxFlash() {
+  web_.Detach(id_);
+  if (view_ != nullptr) {
+    g_signal_handlers_disconnect_by_data(content_, this);
+    webkit_web_view_stop_loading(view_);
+    gtk_widget_destroy(GTK_WIDGET(view_));
+    g_object_unref(view_);
+    g_object_unref(content_);
+  }
+  Log("player-destroyed", std::to_string(id_));
+}
+
+void LinuxFlash::SetVisible(bool visible) {
+  visible_ = visible;
+  if (view_ != nullptr) gtk_widget_set_visible(GTK_WIDGET(view_), visible ? TRUE : FALSE);
+}
+
+void LinuxFlash::SetExtent(const std::string& property, double twips) {
+  const int pixels = TwipsToPixels(twips, kTwips);
+  if (property == "Left") {
+    pixels_.x = pixels;
+  } else if (property == "Top") {
+    pixels_.y = pixels;
+  } else if (property == "Width") {
+    if (pixels < 0) throw Error("invalid property value");
+    pixels_.width = pixels;
+  } else if (property == "Height") {
+    if (pixels < 0) throw Error("invalid property value");
+    pixels_.height = pixels;
+  } else {
+    throw Error("no such property: " + property);
+  }
+  Place();
+}
+
+void LinuxFlash::Place() {
+  if (view_ == nullptr) return;
+  gtk_widget_set_size_request(GTK_WIDGET(view_), std::max(pixels_.width, 1), std::max(pixels_.height, 1));
+  gtk_layout_move(form_.Surface(), GTK_WIDGET(view_), pixels_.x, pixels_.y);
+}
+
+// Names as the control's automation interface takes them: in any case.
+void LinuxFlash::SetProperty(const std::string& name, const Variant& value) {
+  const std::string text = Text(value);
+  Log("player-property", name + "=" + text);
+  if (g_ascii_strcasecmp(name.c_str(), "Movie") == 0) {
+    const std::optional<std::string> native = form_.Runtime().Paths().ToNative(text);
+    if (!native) throw Error("the movie is not a file of this system: " + text);
+    movie_ = *native;
+    Start();
+    return;
+  }
+  const auto it = std::find_if(properties_.begin(), properties_.end(), [&](const auto& p) {
+    return g_ascii_strcasecmp(p.first.c_str(), name.c_str()) == 0;
+  });
+  if (it != properties_.end()) {
+    it->second = text;
+  } else {
+    properties_.emplace_back(name, text);
+  }
+}
+
+std::string LinuxFlash::Property(const std::string& name) const {
+  for (const auto& [key, value] : properties_) {
+    if (g_ascii_strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+  }
+  return "";
+}
+
+Variant LinuxFlash::Invoke(const std::string& method, const std::vector<Variant>& args) {
+  if (g_ascii_strcasecmp(method.c_str(), "GetVariable") == 0 && args.size() == 1 &&
+      Text(args[0]) == "$version") {
+    return std::string(kVersion);
+  }
+  throw Error("the player has no method " + method + " for these arguments");
+}
+
+// The web view is made only when a movie is to play: the version check
+// creates a control just to ask it, and an engine process for that would
+// cost the start-up a third of a second.
+void LinuxFlash::Start() {
+  if (view_ == nullptr) {
+    content_ = webkit_user_content_manager_new();
+    webkit_user_content_manager_register_script_message_handler(content_, "tarnhold");
+    g_signal_connect(content_, "script-message-received::tarnhold", G_CALLBACK(&LinuxFlash::OnMessage), this);
+    view_ = web_.NewView(content_);
+    WebKitSettings* settings = webkit_web_view_get_settings(view_);
+    webkit_settings_set_enable_webaudio(settings, TRUE);
+    GdkRGBA black{0, 0, 0, 1};
+    webkit_web_view_set_background_color(view_, &black);
+    gtk_layout_put(form_.Surface(), GTK_WIDGET(view_), pixels_.x, pixels_.y);
+    Place();
+    gtk_widget_set_visible(GTK_WIDGET(view_), visible_ ? TRUE : FALSE);
+  }
+  Log("player-start", std::to_string(id_) + " " + movie_);
+  const std::string page = std::string(WebRuntime::kScheme) + "://player/" + std::to_string(id_) + "/";
+  webkit_web_view_load_uri(view_, page.c_str());
+}
+
+// The control's properties as the emulator's options: the flash variables
+// become the movie's parameters; "sameDomain" script access holds here,
+// where page and movie share the player's origin.
+std::string LinuxFlash::PlayerPage() const {
+  const std::string access = Property("AllowScriptAccess");
+  const bool scripting = g_ascii_strcasecmp(access.c_str(), "never") != 0;
+  const std::string quality = Property("Quality2").empty() ? Property("Quality") : Property("Quality2");
+  const std::string ruffle = std::string(WebRuntime::kScheme) + "://player/ruffle/";
+  std::string options = "{url:" + JsString("movie") + ",parameters:" + JsString(Property("flashVars")) +
+                        ",allowScriptAccess:" + (scripting ? "true" : "false") +
+                        ",allowFullscreen:" + (True(Property("Allowfullscreen")) ? "true" : "false") +
+                        ",menu:" + (Property("Menu").empty() || True(Property("Menu")) ? "true" : "false") +
+                        ",quality:" + JsString(quality.empty() ? "high" : quality) +
+                        ",wmode:" + JsString(Property("Wmode").empty() ? "window" : Property("Wmode")) +
+                        ",autoplay:\"on\",unmuteOverlay:\"hidden\",splashScreen:false,letterbox:\"on\"" +
+                        ",publicPath:" + JsString(ruffle) + ",polyfills:false,logLevel:\"warn\"}";
+  return "<!doctype html><html><head><meta charset=\"utf-8\"><style>"
+         "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"
+         "#stage,ruffle-player{display:block;width:100%;height:100%}</style></head><body>"
+         "<div id=\"stage\"></div><script>"
+         "var "
+         "post=function(kind,text){try{window.webkit.messageHandlers.tarnhold.postMessage(kind+'\\t'+text);}"
+         "catch(e){}};"
+         "window.tarnholdMovieStarted=function(){post('movie-started',JSON.stringify("
+         "Array.prototype.slice.call(arguments).map(function(v){return v===undefined?null:String(v);})));};"
+         "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
+         "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
+         "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
+         options + ";</script><script src=\"" + ruffle +
+         "ruffle.js\"></script><script>"
+         "try{var player=window.RufflePlayer.newest().createPlayer();"
+         "document.getElementById('stage').appendChild(player);"
+         "var face=player.ruffle?player.ruffle():player;"
+         "Promise.resolve(face.load(" +
+         options +
+         ")).then(function(){post('player-loaded','');},function(e){post('player-error',String(e));});"
+         "}catch(e){post('player-error',String(e));}"
+         "</script></body></html>";
+}
+
+void LinuxFlash::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
+  auto* player = static_cast<LinuxFlash*>(self);
+  const std::string message = MessageText(result);
+  const std::size_t tab = message.find('\t');
+  if (tab == std::string::npos) return;
+  Log(message.substr(0, tab), std::to_string(player->id_) + " " + message.substr(tab + 1));
+}
+
+}  // namespace tarnhold::platform::linux_backend

@@ -1,0 +1,132 @@
+#pragma once
+// The browser control and the Flash control on WebKitGTK. The browser maps
+// the engine's navigation policy and load events onto the events the
+// behaviour handles, and a script in every frame reports what the engine
+// does not (a sub-frame's load, a document's scripts about to run). The
+// Flash control is a web view hosting Ruffle, the Flash Player emulator,
+// served with the movie through a URI scheme of this program's own.
+#include <webkit2/webkit2.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/activex.h"
+#include "platform/browser.h"
+
+namespace tarnhold::platform::linux_backend {
+
+class LinuxWindow;
+class LinuxFlash;
+
+// The one web context of the program, and the player's URI scheme.
+class WebRuntime {
+ public:
+  WebRuntime();
+  ~WebRuntime();
+  WebRuntime(const WebRuntime&) = delete;
+  WebRuntime& operator=(const WebRuntime&) = delete;
+
+  WebKitWebContext* Context() const { return context_; }
+  // A web view of this context with its own content manager, which reports
+  // script messages under the name "tarnhold".
+  WebKitWebView* NewView(WebKitUserContentManager* content);
+  // Forgets the engine's cache, cookies and stored site data.
+  void ClearBrowsingData();
+
+  int Attach(LinuxFlash* player);
+  void Detach(int id);
+
+  static constexpr const char* kScheme = "tarnhold-player";
+
+ private:
+  static void Serve(WebKitURISchemeRequest* request, gpointer self);
+  void Serve(WebKitURISchemeRequest* request);
+
+  WebKitWebContext* context_ = nullptr;
+  std::map<int, LinuxFlash*> players_;
+  int nextPlayer_ = 1;
+};
+
+class LinuxBrowser final : public Browser {
+ public:
+  LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name, const GdkRectangle& pixels,
+               BrowserEvents& events);
+  ~LinuxBrowser() override;
+  LinuxBrowser(const LinuxBrowser&) = delete;
+  LinuxBrowser& operator=(const LinuxBrowser&) = delete;
+
+  const std::string& Name() const { return name_; }
+  void Navigate(const std::string& url) override { Navigate2(url); }
+  void Navigate2(const std::string& url) override;
+  void SetSilent(bool silent) override { silent_ = silent; }
+  std::string LocationURL() const override;
+  bool Visible() const override;
+  void SetVisible(bool visible) override;
+  void SetBodyAttribute(const std::string& name, const std::string& textValue) override;
+  void SetBodyAttribute(const std::string& name, short integerValue) override;
+
+ private:
+  static gboolean OnPolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                           gpointer self);
+  static void OnLoad(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
+  static gboolean OnFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
+                           gpointer self);
+  static void OnMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer self);
+  static gboolean OnDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
+  void SetBody(const std::string& name, const std::string& valueScript);
+
+  std::string name_;
+  std::string trace_;  // the form's name and the control's, for the trace
+  BrowserEvents& events_;
+  WebKitUserContentManager* content_ = nullptr;
+  WebKitWebView* view_ = nullptr;
+  bool silent_ = false;
+  bool hasDocument_ = false;
+  bool loading_ = false;
+  // Navigations asked for while the engine waits on a policy decision run
+  // once it has been given.
+  int inPolicy_ = 0;
+  std::vector<std::string> deferred_;
+};
+
+class LinuxFlash final : public ActiveXControl {
+ public:
+  static constexpr const char* kProgId = "ShockwaveFlash.ShockwaveFlash";
+  // The version text of the emulated player, in the Flash Player's form.
+  static constexpr const char* kVersion = "LNX 32,0,0,465";
+
+  LinuxFlash(WebRuntime& web, LinuxWindow& form, std::string name);
+  ~LinuxFlash() override;
+  LinuxFlash(const LinuxFlash&) = delete;
+  LinuxFlash& operator=(const LinuxFlash&) = delete;
+
+  const std::string& Name() const override { return name_; }
+  void SetVisible(bool visible) override;
+  void SetExtent(const std::string& property, double twips) override;
+  void SetProperty(const std::string& name, const Variant& value) override;
+  Variant Invoke(const std::string& method, const std::vector<Variant>& args) override;
+
+  // What the player's scheme serves for this control.
+  std::string PlayerPage() const;
+  const std::string& MoviePath() const { return movie_; }
+
+ private:
+  static void OnMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer self);
+  std::string Property(const std::string& name) const;
+  void Start();
+  void Place();
+
+  WebRuntime& web_;
+  LinuxWindow& form_;
+  std::string name_;
+  int id_;
+  std::vector<std::pair<std::string, std::string>> properties_;  // in the order set
+  std::string movie_;                                            // the native path
+  bool visible_ = false;
+  GdkRectangle pixels_{0, 0, 0, 0};
+  WebKitUserContentManager* content_ = nullptr;
+  WebKitWebView* view_ = nullptr;
+};
+
+}  // namespace tarnhold::platform::linux_backend

@@ -1,0 +1,747 @@
+#include "platform/linux/linux_windows.h"
+
+#include <gdk/gdkx.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/error.h"
+#include "platform/geometry.h"
+#include "platform/linux/linux_log.h"
+#include "platform/linux/linux_web.h"
+#include "program_icon.h"
+
+namespace tarnhold::platform::linux_backend {
+
+namespace {
+
+constexpr double kTwips = 15.0;
+
+const char* CursorName(MousePointer pointer) {
+  switch (pointer) {
+    case MousePointer::SizeNESW:
+      return "nesw-resize";
+    case MousePointer::SizeNS:
+      return "ns-resize";
+    case MousePointer::SizeNWSE:
+      return "nwse-resize";
+    case MousePointer::SizeWE:
+      return "ew-resize";
+    default:
+      return "default";
+  }
+}
+
+int ButtonBit(guint button) {
+  switch (button) {
+    case 1:
+      return kLeftButton;
+    case 2:
+      return kMiddleButton;
+    case 3:
+      return kRightButton;
+    default:
+      return 0;
+  }
+}
+
+int Buttons(guint state) {
+  int buttons = 0;
+  if ((state & GDK_BUTTON1_MASK) != 0) buttons |= kLeftButton;
+  if ((state & GDK_BUTTON3_MASK) != 0) buttons |= kRightButton;
+  if ((state & GDK_BUTTON2_MASK) != 0) buttons |= kMiddleButton;
+  return buttons;
+}
+
+// The runtime's Shift argument: 1 Shift, 2 Ctrl, 4 Alt.
+int ShiftState(guint state) {
+  int shift = 0;
+  if ((state & GDK_SHIFT_MASK) != 0) shift |= 1;
+  if ((state & GDK_CONTROL_MASK) != 0) shift |= 2;
+  if ((state & GDK_MOD1_MASK) != 0) shift |= 4;
+  return shift;
+}
+
+bool Same(const GdkRectangle& a, const GdkRectangle& b) {
+  return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
+
+bool Contains(const GdkRectangle& r, int x, int y) {
+  return x >= r.x && y >= r.y && x < r.x + r.width && y < r.y + r.height;
+}
+
+GdkMonitor* PrimaryMonitor() {
+  GdkDisplay* display = gdk_display_get_default();
+  GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+  return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
+}
+
+// Input only where the picture is not fully transparent, as a layered
+// window is hit-tested: one rectangle per run of such pixels in a row.
+cairo_region_t* OpaqueRegion(cairo_surface_t* picture) {
+  cairo_region_t* region = cairo_region_create();
+  cairo_surface_flush(picture);
+  const int width = cairo_image_surface_get_width(picture);
+  const int height = cairo_image_surface_get_height(picture);
+  const int stride = cairo_image_surface_get_stride(picture);
+  const unsigned char* data = cairo_image_surface_get_data(picture);
+  for (int y = 0; y < height; ++y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    int x = 0;
+    while (x < width) {
+      while (x < width && (row[x] >> 24) == 0) ++x;
+      const int start = x;
+      while (x < width && (row[x] >> 24) != 0) ++x;
+      if (x > start) {
+        const cairo_rectangle_int_t run{start, y, x - start, 1};
+        cairo_region_union_rectangle(region, &run);
+      }
+    }
+  }
+  return region;
+}
+
+}  // namespace
+
+// --- Pictures -------------------------------------------------------------------
+
+Picture& Picture::operator=(Picture&& other) noexcept {
+  if (this != &other) {
+    if (pixbuf != nullptr) g_object_unref(pixbuf);
+    pixbuf = other.pixbuf;
+    other.pixbuf = nullptr;
+  }
+  return *this;
+}
+
+Picture::~Picture() {
+  if (pixbuf != nullptr) g_object_unref(pixbuf);
+}
+
+Picture DecodePicture(const unsigned char* bytes, std::size_t size) {
+  if (bytes == nullptr || size == 0) return {};
+  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  GdkPixbuf* pixbuf = nullptr;
+  if (gdk_pixbuf_loader_write(loader, bytes, size, nullptr) && gdk_pixbuf_loader_close(loader, nullptr)) {
+    pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+    if (pixbuf != nullptr) g_object_ref(pixbuf);
+  } else {
+    gdk_pixbuf_loader_close(loader, nullptr);
+  }
+  g_object_unref(loader);
+  return Picture(pixbuf);
+}
+
+// --- Screen and runtime ---------------------------------------------------------
+
+double LinuxScreen::Width() const {
+  GdkRectangle r{};
+  gdk_monitor_get_geometry(PrimaryMonitor(), &r);
+  return r.width * kTwips;
+}
+
+double LinuxScreen::Height() const {
+  GdkRectangle r{};
+  gdk_monitor_get_geometry(PrimaryMonitor(), &r);
+  return r.height * kTwips;
+}
+
+LinuxRuntime::LinuxRuntime(const PathMap& paths) : paths_(paths) {
+  Picture icon = DecodePicture(icon::kTarnhold, icon::kTarnholdSize);
+  icon_ = icon.pixbuf;
+  icon.pixbuf = nullptr;
+}
+
+LinuxRuntime::~LinuxRuntime() {
+  web_.reset();
+  if (icon_ != nullptr) g_object_unref(icon_);
+}
+
+std::unique_ptr<Window> LinuxRuntime::NewWindow(const WindowDesign& design, WindowEvents& events) {
+  return std::make_unique<LinuxWindow>(*this, design, events);
+}
+
+PixelPoint LinuxRuntime::CursorPos() const {
+  GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+  gint x = 0;
+  gint y = 0;
+  gdk_device_get_position(gdk_seat_get_pointer(seat), nullptr, &x, &y);
+  return PixelPoint{x, y};
+}
+
+PixelRect LinuxRuntime::WorkArea() const {
+  GdkRectangle r{};
+  gdk_monitor_get_workarea(PrimaryMonitor(), &r);
+  return PixelRect{r.x, r.y, r.x + r.width, r.y + r.height};
+}
+
+std::uintptr_t LinuxRuntime::Register(LinuxWindow* window) {
+  const std::uintptr_t handle = nextHandle_;
+  nextHandle_ += 4;
+  windows_[handle] = window;
+  return handle;
+}
+
+void LinuxRuntime::Unregister(std::uintptr_t handle) { windows_.erase(handle); }
+
+LinuxWindow* LinuxRuntime::Find(std::uintptr_t handle) const {
+  const auto it = windows_.find(handle);
+  return it == windows_.end() ? nullptr : it->second;
+}
+
+WebRuntime& LinuxRuntime::Web() {
+  if (!web_) web_ = std::make_unique<WebRuntime>();
+  return *web_;
+}
+
+bool LinuxRuntime::HasWindowManager() const {
+  GdkScreen* screen = gdk_screen_get_default();
+  if (!GDK_IS_X11_SCREEN(screen)) return true;
+  return std::string(gdk_x11_screen_get_window_manager_name(screen)) != "unknown";
+}
+
+// --- Timers ---------------------------------------------------------------------
+
+LinuxTimer::LinuxTimer(int interval, std::function<void()> tick)
+    : interval_(interval), tick_(std::move(tick)) {}
+
+LinuxTimer::~LinuxTimer() { SetEnabled(false); }
+
+void LinuxTimer::SetEnabled(bool enabled) {
+  if (enabled == Enabled()) return;
+  if (enabled) {
+    source_ = g_timeout_add(static_cast<guint>(std::max(interval_, 1)), &LinuxTimer::Fire, this);
+  } else {
+    g_source_remove(source_);
+    source_ = 0;
+  }
+}
+
+// A tick may disable or destroy its own timer: the source is only kept when
+// it is still this timer's.
+gboolean LinuxTimer::Fire(gpointer self) {
+  auto* timer = static_cast<LinuxTimer*>(self);
+  const guint source = timer->source_;
+  // A copy: the tick may destroy the timer that holds it.
+  const std::function<void()> tick = timer->tick_;
+  Dispatch(tick);
+  // The timer may be gone; GLib only asks whether to keep this source, and a
+  // disabled or destroyed timer has already removed it.
+  return g_main_context_find_source_by_id(nullptr, source) != nullptr ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+// --- Windowless controls ----------------------------------------------------------
+
+LinuxControl::LinuxControl(LinuxWindow& window, const ControlDesign& design, ControlEvents* events,
+                           Picture picture)
+    : window_(window),
+      name_(design.name),
+      kind_(design.kind),
+      foreColor_(design.foreColor),
+      events_(events),
+      visible_(design.visible),
+      left_(design.left),
+      top_(design.top),
+      width_(design.width),
+      height_(design.height),
+      picture_(std::move(picture)) {}
+
+GdkRectangle LinuxControl::Pixels() const {
+  const int x = TwipsToPixels(left_, kTwips);
+  const int y = TwipsToPixels(top_, kTwips);
+  return GdkRectangle{x, y, TwipsToPixels(left_ + width_, kTwips) - x,
+                      TwipsToPixels(top_ + height_, kTwips) - y};
+}
+
+void LinuxControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  window_.Invalidate(Pixels());
+}
+
+void LinuxControl::Changed(double& field, double value) {
+  if (field == value) return;
+  const GdkRectangle before = Pixels();
+  field = value;
+  if (visible_) {
+    window_.Invalidate(before);
+    window_.Invalidate(Pixels());
+  }
+}
+
+void LinuxControl::SetCaption(const std::string& text) {
+  if (text == caption_) return;
+  caption_ = text;
+  if (visible_) window_.Invalidate(Pixels());
+}
+
+// --- Windows ----------------------------------------------------------------------
+
+LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, WindowEvents& events)
+    : runtime_(runtime),
+      name_(design.name),
+      events_(events),
+      scaleUnit_(design.scaleUnit),
+      handle_(runtime.Register(this)) {
+  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  g_object_ref_sink(window_);
+  gtk_window_set_decorated(Gtk(), FALSE);
+  gtk_window_set_resizable(Gtk(), TRUE);
+  // Any window may become a layered one, and the visual must be chosen
+  // before the window exists on the display.
+  GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_));
+  if (rgba != nullptr) gtk_widget_set_visual(window_, rgba);
+  gtk_widget_set_app_paintable(window_, TRUE);
+  // A layout, unlike a fixed container, asks for no size of its children, so
+  // the form may shrink below a hosted control until its layout moves it.
+  layout_ = gtk_layout_new(nullptr, nullptr);
+  gtk_widget_set_app_paintable(layout_, TRUE);
+  gtk_widget_add_events(layout_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  gtk_container_add(GTK_CONTAINER(window_), layout_);
+  gtk_widget_show(layout_);
+  g_signal_connect(layout_, "draw", G_CALLBACK(&LinuxWindow::OnDraw), this);
+  g_signal_connect(layout_, "button-press-event", G_CALLBACK(&LinuxWindow::OnButton), this);
+  g_signal_connect(layout_, "button-release-event", G_CALLBACK(&LinuxWindow::OnButton), this);
+  g_signal_connect(layout_, "motion-notify-event", G_CALLBACK(&LinuxWindow::OnMotion), this);
+  g_signal_connect(window_, "configure-event", G_CALLBACK(&LinuxWindow::OnConfigure), this);
+  g_signal_connect(window_, "delete-event", G_CALLBACK(&LinuxWindow::OnDelete), this);
+  g_signal_connect(window_, "window-state-event", G_CALLBACK(&LinuxWindow::OnState), this);
+
+  bounds_ = GdkRectangle{0, 0, TwipsToPixels(design.clientWidth, kTwips),
+                         TwipsToPixels(design.clientHeight, kTwips)};
+  gtk_window_set_default_size(Gtk(), std::max(bounds_.width, 1), std::max(bounds_.height, 1));
+  gtk_window_move(Gtk(), 0, 0);
+  if (design.programIcon && runtime.ProgramIcon() != nullptr) {
+    icon_ = reinterpret_cast<IconRef>(runtime.ProgramIcon());
+    gtk_window_set_icon(Gtk(), runtime.ProgramIcon());
+  }
+}
+
+LinuxWindow::~LinuxWindow() {
+  flash_.clear();
+  browsers_.clear();
+  for (LinuxWindow* owned : owned_) owned->owner_ = nullptr;
+  if (owner_ != nullptr) std::erase(owner_->owned_, this);
+  runtime_.Unregister(handle_);
+  g_signal_handlers_disconnect_by_data(layout_, this);
+  g_signal_handlers_disconnect_by_data(window_, this);
+  gtk_widget_destroy(window_);
+  g_object_unref(window_);
+  if (layered_ != nullptr) cairo_surface_destroy(layered_);
+}
+
+void LinuxWindow::SetCaption(const std::string& text) {
+  caption_ = text;
+  gtk_window_set_title(Gtk(), text.c_str());
+}
+
+void LinuxWindow::SetIcon(IconRef icon) {
+  icon_ = icon;
+  gtk_window_set_icon(Gtk(), reinterpret_cast<GdkPixbuf*>(icon));
+}
+
+void LinuxWindow::Show(Window* owner) {
+  auto* native = dynamic_cast<LinuxWindow*>(owner);
+  if (owner != nullptr && native == nullptr) throw Error("not a window of this platform");
+  for (LinuxWindow* o = native; o != nullptr; o = o->owner_) {
+    if (o == this) throw Error("an owner chain may not loop");
+  }
+  if (native != owner_) {
+    if (owner_ != nullptr) std::erase(owner_->owned_, this);
+    owner_ = native;
+    if (native != nullptr) native->owned_.push_back(this);
+    gtk_window_set_transient_for(Gtk(), native != nullptr ? native->Gtk() : nullptr);
+  }
+  shown_ = true;
+  if (owner_ == nullptr || !owner_->ownedHidden_) ShowNative();
+  if (!shownOnce_) {
+    shownOnce_ = true;
+    Dispatch([&] { events_.Resized(); });
+  }
+}
+
+// An undecorated window with an owner is a utility window that a window
+// manager keeps above its owner and out of the task bar.
+void LinuxWindow::ShowNative() {
+  if (!gtk_widget_get_realized(window_)) {
+    gtk_window_move(Gtk(), bounds_.x, bounds_.y);
+    gtk_window_resize(Gtk(), std::max(bounds_.width, 1), std::max(bounds_.height, 1));
+    requested_ = bounds_;
+  }
+  gtk_window_set_skip_taskbar_hint(Gtk(), owner_ != nullptr);
+  gtk_widget_show(window_);
+  if (state_ == WindowState::Minimized && runtime_.HasWindowManager()) gtk_window_iconify(Gtk());
+}
+
+void LinuxWindow::Hide() {
+  shown_ = false;
+  gtk_widget_hide(window_);
+}
+
+void LinuxWindow::HideOwned(bool hide) {
+  ownedHidden_ = hide;
+  for (LinuxWindow* owned : owned_) {
+    if (!owned->shown_) continue;
+    if (hide) {
+      gtk_widget_hide(owned->window_);
+    } else {
+      owned->ShowNative();
+    }
+  }
+}
+
+void LinuxWindow::Place(const GdkRectangle& bounds) {
+  if (Same(bounds, bounds_)) return;
+  const bool resized = bounds.width != bounds_.width || bounds.height != bounds_.height;
+  bounds_ = bounds;
+  requested_ = bounds;
+  if (bounds.width > 0 && bounds.height > 0) {
+    gtk_window_move(Gtk(), bounds.x, bounds.y);
+    gtk_window_resize(Gtk(), bounds.width, bounds.height);
+  }
+  if (resized) Dispatch([&] { events_.Resized(); });
+}
+
+void LinuxWindow::SetEdge(double twips, bool horizontal, bool size) {
+  GdkRectangle r = bounds_;
+  const int pixels = TwipsToPixels(twips, kTwips);
+  if (size) {
+    (horizontal ? r.width : r.height) = pixels;
+  } else {
+    (horizontal ? r.x : r.y) = pixels;
+  }
+  Place(r);
+}
+
+double LinuxWindow::Left() const { return PixelsToTwips(bounds_.x, kTwips); }
+double LinuxWindow::Top() const { return PixelsToTwips(bounds_.y, kTwips); }
+double LinuxWindow::Width() const { return PixelsToTwips(bounds_.width, kTwips); }
+double LinuxWindow::Height() const { return PixelsToTwips(bounds_.height, kTwips); }
+void LinuxWindow::SetLeft(double twips) { SetEdge(twips, true, false); }
+void LinuxWindow::SetTop(double twips) { SetEdge(twips, false, false); }
+void LinuxWindow::SetWidth(double twips) { SetEdge(twips, true, true); }
+void LinuxWindow::SetHeight(double twips) { SetEdge(twips, false, true); }
+double LinuxWindow::ScaleWidth() const { return bounds_.width * ScaleX(); }
+double LinuxWindow::ScaleHeight() const { return bounds_.height * ScaleX(); }
+
+// With a window manager, minimising is its work and it reports back; without
+// one the window and its owned windows are hidden here and come back on the
+// restore.
+void LinuxWindow::SetState(WindowState state) {
+  if (state == state_) return;
+  if (state == WindowState::Maximized) throw Error("maximizing is the form's own placement here");
+  state_ = state;
+  const bool minimized = state == WindowState::Minimized;
+  if (runtime_.HasWindowManager()) {
+    if (minimized) {
+      gtk_window_iconify(Gtk());
+    } else {
+      gtk_window_deiconify(Gtk());
+    }
+  } else if (shown_) {
+    if (minimized) {
+      gtk_widget_hide(window_);
+    } else {
+      ShowNative();
+    }
+  }
+  HideOwned(minimized);
+  Dispatch([&] { events_.Resized(); });
+}
+
+gboolean LinuxWindow::OnState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  if ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) == 0) return FALSE;
+  const bool iconic = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+  const WindowState now = iconic ? WindowState::Minimized : WindowState::Normal;
+  if (now == window->state_) return FALSE;
+  window->state_ = now;
+  window->HideOwned(iconic);
+  Dispatch([&] { window->events_.Resized(); });
+  return FALSE;
+}
+
+std::unique_ptr<Timer> LinuxWindow::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
+  auto timer = std::make_unique<LinuxTimer>(intervalMs, std::move(tick));
+  timer->SetEnabled(enabled);
+  return timer;
+}
+
+Control& LinuxWindow::AddControl(const ControlDesign& design, ControlEvents* events) {
+  Picture picture;
+  if (design.kind == ControlKind::Image) picture = DecodePicture(design.picture, design.pictureSize);
+  controls_.push_back(std::make_unique<LinuxControl>(*this, design, events, std::move(picture)));
+  if (design.visible) Invalidate(controls_.back()->Pixels());
+  return *controls_.back();
+}
+
+void LinuxWindow::Invalidate(const GdkRectangle& pixels) {
+  if (pixels.width <= 0 || pixels.height <= 0) return;
+  gtk_widget_queue_draw_area(layout_, pixels.x, pixels.y, pixels.width, pixels.height);
+}
+
+void LinuxWindow::SetTopmost(bool topmost) {
+  gtk_window_set_keep_above(Gtk(), topmost ? TRUE : FALSE);
+  if (topmost && gtk_widget_get_realized(window_)) gdk_window_raise(gtk_widget_get_window(window_));
+}
+
+// --- Drawing --------------------------------------------------------------------
+
+gboolean LinuxWindow::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  if (!gtk_cairo_should_draw_window(cr, gtk_layout_get_bin_window(GTK_LAYOUT(widget)))) return FALSE;
+  cairo_save(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+  if (window->layered_ != nullptr) {
+    cairo_set_source_surface(cr, window->layered_, 0, 0);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return FALSE;
+  }
+  // The system's button face, as a form's background.
+  cairo_set_source_rgb(cr, 0xF0 / 255.0, 0xF0 / 255.0, 0xF0 / 255.0);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  for (const auto& control : window->controls_) {
+    if (!control->Visible()) continue;
+    const GdkRectangle r = control->Pixels();
+    if (r.width <= 0 || r.height <= 0) continue;
+    if (control->IsLabel()) {
+      if (control->Caption().empty()) continue;
+      PangoLayout* text = gtk_widget_create_pango_layout(widget, control->Caption().c_str());
+      const std::uint32_t c = control->ForeColor();
+      cairo_set_source_rgb(cr, (c >> 16 & 0xFF) / 255.0, (c >> 8 & 0xFF) / 255.0, (c & 0xFF) / 255.0);
+      cairo_save(cr);
+      cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+      cairo_clip(cr);
+      cairo_move_to(cr, r.x, r.y);
+      pango_cairo_show_layout(cr, text);
+      cairo_restore(cr);
+      g_object_unref(text);
+      continue;
+    }
+    const Picture& picture = control->Image();
+    if (!picture) continue;
+    const int w = gdk_pixbuf_get_width(picture.pixbuf);
+    const int h = gdk_pixbuf_get_height(picture.pixbuf);
+    cairo_save(cr);
+    cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+    cairo_clip(cr);
+    cairo_translate(cr, r.x, r.y);
+    cairo_scale(cr, static_cast<double>(r.width) / w, static_cast<double>(r.height) / h);
+    gdk_cairo_set_source_pixbuf(cr, picture.pixbuf, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_paint(cr);
+    cairo_restore(cr);
+  }
+  cairo_restore(cr);
+  return FALSE;
+}
+
+void LinuxWindow::SetLayered(cairo_surface_t* picture, int x, int y, int width, int height) {
+  if (layered_ != nullptr) cairo_surface_destroy(layered_);
+  layered_ = cairo_surface_reference(picture);
+  cairo_region_t* region = OpaqueRegion(picture);
+  gtk_widget_input_shape_combine_region(window_, region);
+  cairo_region_destroy(region);
+  Place(GdkRectangle{x, y, width, height});
+  gtk_widget_queue_draw(layout_);
+  if (!logged_) {
+    logged_ = true;
+    Log("layered", name_);
+  }
+}
+
+// --- Input ------------------------------------------------------------------------
+
+LinuxControl* LinuxWindow::ControlAt(int x, int y) const {
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+    if ((*it)->Visible() && Contains((*it)->Pixels(), x, y)) return it->get();
+  }
+  return nullptr;
+}
+
+void LinuxWindow::UpdateCursor(int x, int y) {
+  const LinuxControl* control = pressed_ != nullptr ? pressed_ : ControlAt(x, y);
+  const MousePointer pointer = control != nullptr ? control->Pointer() : MousePointer::Default;
+  if (pointer == shownPointer_) return;
+  shownPointer_ = pointer;
+  GdkWindow* native = gtk_layout_get_bin_window(Surface());
+  if (native == nullptr) return;
+  GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(native), CursorName(pointer));
+  gdk_window_set_cursor(native, cursor);
+  if (cursor != nullptr) g_object_unref(cursor);
+}
+
+gboolean LinuxWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  const int button = ButtonBit(event->button);
+  if (button == 0) return FALSE;
+  const int x = static_cast<int>(std::floor(event->x));
+  const int y = static_cast<int>(std::floor(event->y));
+  const int shift = ShiftState(event->state);
+  const double scale = window->ScaleX();
+  // GTK reports a double click as a second press and then this; the runtime
+  // gets its mouse down from that second press and a DblClick here.
+  if (event->type == GDK_2BUTTON_PRESS) {
+    LinuxControl* target = window->ControlAt(x, y);
+    if (target != nullptr && target->Events() != nullptr) Dispatch([&] { target->Events()->DblClick(); });
+    return TRUE;
+  }
+  if (event->type == GDK_3BUTTON_PRESS) return TRUE;
+  if (event->type == GDK_BUTTON_PRESS) {
+    LinuxControl* target = window->pressed_ != nullptr ? window->pressed_ : window->ControlAt(x, y);
+    window->pressed_ = target;
+    if (target != nullptr) {
+      const double tx = PixelsToTwips(x, kTwips) - target->Left();
+      const double ty = PixelsToTwips(y, kTwips) - target->Top();
+      if (target->Events() != nullptr) Dispatch([&] { target->Events()->MouseDown(button, shift, tx, ty); });
+    } else {
+      Dispatch([&] { window->events_.MouseDown(button, shift, x * scale, y * scale); });
+    }
+    return TRUE;
+  }
+  // A release: the control pressed gets it, and a click while the pointer is
+  // still over it.
+  LinuxControl* pressed = window->pressed_;
+  window->pressed_ = nullptr;
+  if (pressed != nullptr) {
+    const double tx = PixelsToTwips(x, kTwips) - pressed->Left();
+    const double ty = PixelsToTwips(y, kTwips) - pressed->Top();
+    ControlEvents* events = pressed->Events();
+    if (events != nullptr) {
+      Dispatch([&] { events->MouseUp(button, shift, tx, ty); });
+      if (window->ControlAt(x, y) == pressed) Dispatch([&] { events->Click(); });
+    }
+  } else {
+    Dispatch([&] { window->events_.MouseUp(button, shift, x * scale, y * scale); });
+    const GdkRectangle client{0, 0, window->bounds_.width, window->bounds_.height};
+    if (Contains(client, x, y) && window->ControlAt(x, y) == nullptr)
+      Dispatch([&] { window->events_.Click(); });
+  }
+  return TRUE;
+}
+
+gboolean LinuxWindow::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  const int x = static_cast<int>(std::floor(event->x));
+  const int y = static_cast<int>(std::floor(event->y));
+  const int buttons = Buttons(event->state);
+  const int shift = ShiftState(event->state);
+  window->UpdateCursor(x, y);
+  LinuxControl* target = window->pressed_ != nullptr ? window->pressed_ : window->ControlAt(x, y);
+  if (target != nullptr) {
+    if (target->Events() == nullptr) return TRUE;
+    const double tx = PixelsToTwips(x, kTwips) - target->Left();
+    const double ty = PixelsToTwips(y, kTwips) - target->Top();
+    Dispatch([&] { target->Events()->MouseMove(buttons, shift, tx, ty); });
+    return TRUE;
+  }
+  const double scale = window->ScaleX();
+  Dispatch([&] { window->events_.MouseMove(buttons, shift, x * scale, y * scale); });
+  return TRUE;
+}
+
+void LinuxWindow::TrayCallback(int mouseMessage) {
+  const double scale = ScaleX();
+  Dispatch([&] { events_.MouseMove(0, 0, mouseMessage * scale, 0); });
+}
+
+// The window system's answers to this backend's own requests come late and
+// may be stale; only an answer to the last request, or a move the system
+// made itself (a drag, a window manager), is the window's place.
+gboolean LinuxWindow::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  int x = event->x;
+  int y = event->y;
+  if (gtk_widget_get_realized(window->window_)) {
+    gdk_window_get_root_origin(gtk_widget_get_window(window->window_), &x, &y);
+  }
+  const GdkRectangle seen{x, y, event->width, event->height};
+  if (window->requested_ && !window->moving_) {
+    if (Same(seen, *window->requested_)) window->requested_.reset();
+    return FALSE;
+  }
+  if (Same(seen, window->bounds_)) return FALSE;
+  const bool resized = seen.width != window->bounds_.width || seen.height != window->bounds_.height;
+  window->bounds_ = seen;
+  if (resized) Dispatch([&] { window->events_.Resized(); });
+  return FALSE;
+}
+
+gboolean LinuxWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  Dispatch([&] { window->events_.CloseRequested(); });
+  return TRUE;  // the form decides
+}
+
+void LinuxWindow::MoveWithPointer() {
+  GdkWindow* native = gtk_widget_get_window(window_);
+  if (native == nullptr) return;
+  GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(native));
+  GdkDevice* pointer = gdk_seat_get_pointer(seat);
+  gint rootX = 0;
+  gint rootY = 0;
+  gdk_device_get_position(pointer, nullptr, &rootX, &rootY);
+  GdkModifierType mask{};
+  gdk_window_get_device_position(native, pointer, nullptr, nullptr, &mask);
+  if ((mask & GDK_BUTTON1_MASK) == 0) return;
+  pressed_ = nullptr;
+  moving_ = true;
+  requested_.reset();
+  gtk_window_begin_move_drag(Gtk(), 1, rootX, rootY, gtk_get_current_event_time());
+  // The move runs in the window system (or GDK's own stand-in for one); its
+  // end is the button's release, which this window may never see.
+  while ((mask & GDK_BUTTON1_MASK) != 0) {
+    g_main_context_iteration(nullptr, TRUE);
+    gdk_window_get_device_position(native, pointer, nullptr, nullptr, &mask);
+  }
+  // Where the move left it, as the system now says.
+  gint x = 0;
+  gint y = 0;
+  gdk_window_get_root_origin(native, &x, &y);
+  bounds_.x = x;
+  bounds_.y = y;
+  moving_ = false;
+}
+
+// --- Hosted controls ----------------------------------------------------------------
+
+bool LinuxWindow::HostsControlNamed(const std::string& name) const {
+  for (const auto& control : flash_) {
+    if (control->Name() == name) return true;
+  }
+  for (const auto& browser : browsers_) {
+    if (browser->Name() == name) return true;
+  }
+  return false;
+}
+
+ActiveXControl* LinuxWindow::AddActiveX(const std::string& progId, const std::string& name) {
+  if (HostsControlNamed(name)) throw Error("there is already a control named " + name);
+  if (g_ascii_strcasecmp(progId.c_str(), LinuxFlash::kProgId) != 0) return nullptr;
+  flash_.push_back(std::make_unique<LinuxFlash>(runtime_.Web(), *this, name));
+  return flash_.back().get();
+}
+
+void LinuxWindow::RemoveActiveX(const std::string& name) {
+  const auto it = std::find_if(flash_.begin(), flash_.end(),
+                               [&](const auto& control) { return control->Name() == name; });
+  if (it == flash_.end()) throw Error("no control named " + name);
+  std::unique_ptr<LinuxFlash> control = std::move(*it);
+  flash_.erase(it);
+  control.reset();
+}
+
+Browser& LinuxWindow::AddBrowser(const std::string& name, double left, double top, double width,
+                                 double height, BrowserEvents& events) {
+  if (HostsControlNamed(name)) throw Error("there is already a control named " + name);
+  if (width < 0 || height < 0) throw Error("invalid property value");
+  const int x = TwipsToPixels(left, kTwips);
+  const int y = TwipsToPixels(top, kTwips);
+  const GdkRectangle pixels{x, y, TwipsToPixels(width, kTwips), TwipsToPixels(height, kTwips)};
+  browsers_.push_back(std::make_unique<LinuxBrowser>(runtime_.Web(), *this, name, pixels, events));
+  return *browsers_.back();
+}
+
+}  // namespace tarnhold::platform::linux_backend

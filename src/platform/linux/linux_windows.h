@@ -1,0 +1,249 @@
+#pragma once
+// The window runtime on GTK 3: undecorated top-level windows whose windowless
+// controls the form draws with cairo and hit-tests itself, as the Win32
+// backend does. The runtime the behaviour was written for answers geometry
+// at once, so each window keeps the bounds it was last given and follows
+// the window system only where the system itself moves it (a drag, a
+// window manager's placement).
+#include <gtk/gtk.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/window.h"
+
+namespace tarnhold::platform::linux_backend {
+
+class LinuxWindow;
+class LinuxBrowser;
+class LinuxFlash;
+class WebRuntime;
+class PathMap;
+
+// A decoded picture for an image control; empty when it could not be decoded.
+struct Picture {
+  GdkPixbuf* pixbuf = nullptr;
+  Picture() = default;
+  explicit Picture(GdkPixbuf* p) : pixbuf(p) {}
+  Picture(Picture&& other) noexcept : pixbuf(other.pixbuf) { other.pixbuf = nullptr; }
+  Picture& operator=(Picture&& other) noexcept;
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+  ~Picture();
+  explicit operator bool() const { return pixbuf != nullptr; }
+};
+
+Picture DecodePicture(const unsigned char* bytes, std::size_t size);
+
+class LinuxScreen final : public Screen {
+ public:
+  double Width() const override;
+  double Height() const override;
+  // The layout is designed for 15 twips a pixel; a desktop's scale factor
+  // is GTK's business, below the pixels the behaviour sees.
+  double TwipsPerPixelX() const override { return 15; }
+  double TwipsPerPixelY() const override { return 15; }
+};
+
+class LinuxRuntime final : public WindowRuntime {
+ public:
+  explicit LinuxRuntime(const PathMap& paths);
+  ~LinuxRuntime() override;
+  LinuxRuntime(const LinuxRuntime&) = delete;
+  LinuxRuntime& operator=(const LinuxRuntime&) = delete;
+
+  std::unique_ptr<Window> NewWindow(const WindowDesign& design, WindowEvents& events) override;
+  const Screen& GetScreen() const override { return screen_; }
+  PixelPoint CursorPos() const override;
+  PixelRect WorkArea() const override;
+
+  // Windows cross the seam as small numbers: the tray record holds a handle
+  // in 32 bits, which a pointer does not fit.
+  std::uintptr_t Register(LinuxWindow* window);
+  void Unregister(std::uintptr_t handle);
+  LinuxWindow* Find(std::uintptr_t handle) const;
+
+  WebRuntime& Web();
+  const PathMap& Paths() const { return paths_; }
+  GdkPixbuf* ProgramIcon() const { return icon_; }
+  // Whether a window manager runs: without one, minimising and keeping
+  // owned windows with their owner are this backend's own work.
+  bool HasWindowManager() const;
+
+ private:
+  const PathMap& paths_;
+  LinuxScreen screen_;
+  std::map<std::uintptr_t, LinuxWindow*> windows_;
+  std::uintptr_t nextHandle_ = 0x1000;
+  std::unique_ptr<WebRuntime> web_;
+  GdkPixbuf* icon_ = nullptr;
+};
+
+class LinuxTimer final : public Timer {
+ public:
+  LinuxTimer(int interval, std::function<void()> tick);
+  ~LinuxTimer() override;
+  LinuxTimer(const LinuxTimer&) = delete;
+  LinuxTimer& operator=(const LinuxTimer&) = delete;
+  bool Enabled() const override { return source_ != 0; }
+  void SetEnabled(bool enabled) override;
+  int Interval() const override { return interval_; }
+
+ private:
+  static gboolean Fire(gpointer self);
+  int interval_;
+  guint source_ = 0;
+  std::function<void()> tick_;
+};
+
+class LinuxControl final : public Control {
+ public:
+  LinuxControl(LinuxWindow& window, const ControlDesign& design, ControlEvents* events, Picture picture);
+  const std::string& Name() const override { return name_; }
+  bool Visible() const override { return visible_; }
+  void SetVisible(bool visible) override;
+  double Left() const override { return left_; }
+  void SetLeft(double twips) override { Changed(left_, twips); }
+  double Top() const override { return top_; }
+  void SetTop(double twips) override { Changed(top_, twips); }
+  double Width() const override { return width_; }
+  void SetWidth(double twips) override { Changed(width_, twips); }
+  double Height() const override { return height_; }
+  void SetHeight(double twips) override { Changed(height_, twips); }
+  MousePointer Pointer() const override { return pointer_; }
+  void SetPointer(MousePointer pointer) override { pointer_ = pointer; }
+  std::string Caption() const override { return caption_; }
+  void SetCaption(const std::string& text) override;
+
+  ControlEvents* Events() const { return events_; }
+  GdkRectangle Pixels() const;
+  bool IsLabel() const { return kind_ == ControlKind::Label; }
+  std::uint32_t ForeColor() const { return foreColor_; }
+  const Picture& Image() const { return picture_; }
+
+ private:
+  void Changed(double& field, double value);
+  LinuxWindow& window_;
+  std::string name_;
+  ControlKind kind_;
+  std::uint32_t foreColor_;
+  ControlEvents* events_;
+  bool visible_;
+  double left_, top_, width_, height_;
+  MousePointer pointer_ = MousePointer::Default;
+  std::string caption_;
+  Picture picture_;
+};
+
+class LinuxWindow final : public Window {
+ public:
+  LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, WindowEvents& events);
+  ~LinuxWindow() override;
+  LinuxWindow(const LinuxWindow&) = delete;
+  LinuxWindow& operator=(const LinuxWindow&) = delete;
+
+  const std::string& Name() const override { return name_; }
+  std::string Caption() const override { return caption_; }
+  void SetCaption(const std::string& text) override;
+  IconRef Icon() const override { return icon_; }
+  void SetIcon(IconRef icon) override;
+  void Show(Window* owner) override;
+  void Hide() override;
+  bool Visible() const override { return shown_; }
+  Window* Owner() const override { return owner_; }
+  double Left() const override;
+  void SetLeft(double twips) override;
+  double Top() const override;
+  void SetTop(double twips) override;
+  double Width() const override;
+  void SetWidth(double twips) override;
+  double Height() const override;
+  void SetHeight(double twips) override;
+  double ScaleWidth() const override;
+  double ScaleHeight() const override;
+  WindowState State() const override { return state_; }
+  void SetState(WindowState state) override;
+  std::uintptr_t Handle() const override { return handle_; }
+  std::unique_ptr<Timer> AddTimer(int intervalMs, bool enabled, std::function<void()> tick) override;
+  Control& AddControl(const ControlDesign& design, ControlEvents* events) override;
+  ActiveXControl* AddActiveX(const std::string& progId, const std::string& name) override;
+  void RemoveActiveX(const std::string& name) override;
+  Browser& AddBrowser(const std::string& name, double left, double top, double width, double height,
+                      BrowserEvents& events) override;
+  void SetTopmost(bool topmost) override;
+
+  GtkWindow* Gtk() const { return GTK_WINDOW(window_); }
+  GtkLayout* Surface() const { return GTK_LAYOUT(layout_); }
+  WindowEvents& Events() const { return events_; }
+  LinuxRuntime& Runtime() const { return runtime_; }
+  double ScaleX() const { return scaleUnit_ == ScaleUnit::Pixels ? 1.0 : 15.0; }
+  void Invalidate(const GdkRectangle& pixels);
+  // The frame's per-pixel-alpha picture, as the layered-window call hands it
+  // over: shown instead of the controls, and the window takes input only
+  // where the picture is not fully transparent.
+  void SetLayered(cairo_surface_t* picture, int x, int y, int width, int height);
+  // The system's move, from where the pointer is, until its button is
+  // released: the call returns then, as the runtime's modal move does.
+  void MoveWithPointer();
+  // The tray icon's callback, as the runtime hands it to a hidden form.
+  void TrayCallback(int mouseMessage);
+
+ private:
+  static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
+  static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer self);
+  static gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
+  static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
+  static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
+  static gboolean OnState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
+
+  void Place(const GdkRectangle& bounds);
+  void SetEdge(double twips, bool horizontal, bool size);
+  LinuxControl* ControlAt(int x, int y) const;
+  void UpdateCursor(int x, int y);
+  void ShowNative();
+  void HideOwned(bool hide);
+  bool HostsControlNamed(const std::string& name) const;
+
+  LinuxRuntime& runtime_;
+  std::string name_;
+  WindowEvents& events_;
+  ScaleUnit scaleUnit_;
+  std::uintptr_t handle_;
+  GtkWidget* window_ = nullptr;
+  GtkWidget* layout_ = nullptr;
+  std::string caption_;
+  IconRef icon_ = 0;
+  LinuxWindow* owner_ = nullptr;
+  std::vector<LinuxWindow*> owned_;
+  bool shown_ = false;
+  bool shownOnce_ = false;
+  bool ownedHidden_ = false;  // by the owner's minimise, until its restore
+  WindowState state_ = WindowState::Normal;
+  GdkRectangle bounds_{0, 0, 0, 0};
+  // The bounds last asked of the window system and not yet confirmed: its
+  // answers to earlier requests are not the window's place.
+  std::optional<GdkRectangle> requested_;
+  bool moving_ = false;
+  std::vector<std::unique_ptr<LinuxControl>> controls_;  // z-order, bottom first
+  LinuxControl* pressed_ = nullptr;
+  cairo_surface_t* layered_ = nullptr;
+  bool logged_ = false;
+  MousePointer shownPointer_ = MousePointer::Default;
+  std::vector<std::unique_ptr<LinuxBrowser>> browsers_;
+  std::vector<std::unique_ptr<LinuxFlash>> flash_;
+};
+
+// Every handler call goes through here: a failing handler is abandoned and
+// the program goes on; nothing unwinds through GTK's frames.
+template <class Handler>
+void Dispatch(Handler&& handler) noexcept {
+  try {
+    handler();
+  } catch (...) {
+  }
+}
+
+}  // namespace tarnhold::platform::linux_backend
