@@ -1,0 +1,375 @@
+#!/bin/bash
+# Usage:
+#   session.sh up STATE_DIR [--bin DIR]
+#   session.sh down STATE_DIR
+#   session.sh run STATE_DIR [--bin DIR] -- COMMAND [ARGS...]
+#
+# A private desktop for the Linux end-to-end tests: an Xvfb of its own, a
+# compositing manager (without one, RGBA windows are not blended on screen),
+# a D-Bus session bus of its own and a StatusNotifierWatcher (tray_host) on
+# it, so that tray icons register as they would on a desktop. `up` writes
+# STATE_DIR/env (export lines) for the tests; `run` brings the session up,
+# runs COMMAND with that environment, always takes the session down again
+# and returns COMMAND's status (125 when the session could not come up).
+#
+# DIR holds the helper programs tray_host and cm_owned (harness.cmake builds
+# them); without --bin, TARNHOLD_E2E_BIN names it.
+#
+# Every process is recorded by PID in STATE_DIR and `down` ends exactly those.
+
+# The readiness checks and the signal handler are called indirectly.
+# shellcheck disable=SC2317
+set -uo pipefail
+
+me=${0##*/}
+die() {
+    echo "$me: $*" >&2
+    exit 1
+}
+usage() {
+    echo "usage: $me up STATE_DIR [--bin DIR] | down STATE_DIR | run STATE_DIR [--bin DIR] -- COMMAND..." >&2
+    exit 2
+}
+
+# Poll until the condition holds or the deadline (seconds) passes: readiness
+# of a server is only learnt by asking it, and the deadline keeps a broken
+# set-up from hanging the test run.
+wait_until() {
+    local limit=$1
+    shift
+    local deadline=$(($(date +%s%N) / 1000000 + limit * 1000))
+    until "$@"; do
+        (($(date +%s%N) / 1000000 < deadline)) || return 1
+        sleep 0.05
+    done
+}
+
+# A recorded PID can be reused by an unrelated process or linger as a zombie
+# (PID 1 of a container does not always reap), so check name and state.
+pid_is() {
+    local pid=$1 name=$2 comm line
+    [[ $pid =~ ^[0-9]+$ ]] || return 1
+    { read -r comm <"/proc/$pid/comm"; } 2>/dev/null || return 1
+    [[ $comm == "$name" ]] || return 1
+    while read -r line; do
+        if [[ $line == State:* ]]; then
+            # An explicit status: a bare `return` in the EXIT trap would
+            # hand back the status the script is exiting with.
+            if [[ $line != *Z* && $line != *X* ]]; then return 0; else return 1; fi
+        fi
+    done 2>/dev/null <"/proc/$pid/status"
+    return 1
+}
+pid_gone() { ! pid_is "$1" "$2"; }
+
+# Alive under whatever name: right after the fork a child still carries the
+# shell's name until it has exec'd.
+pid_alive() {
+    local line
+    [[ $1 =~ ^[0-9]+$ ]] || return 1
+    while read -r line; do
+        if [[ $line == State:* ]]; then
+            # An explicit status: a bare `return` in the EXIT trap would
+            # hand back the status the script is exiting with.
+            if [[ $line != *Z* && $line != *X* ]]; then return 0; else return 1; fi
+        fi
+    done 2>/dev/null <"/proc/$1/status"
+    return 1
+}
+
+# Names the processes have in /proc, by the file their PID is kept in.
+declare -A COMM=([tray_host]=tray_host [dbus]=dbus-daemon [xvfb]=Xvfb)
+comm_of() {
+    if [[ $1 == compositor ]]; then
+        cat "$STATE/compositor.name" 2>/dev/null
+    else
+        echo "${COMM[$1]}"
+    fi
+}
+recorded_alive() {
+    pid_is "$(cat "$STATE/$1.pid" 2>/dev/null)" "$(comm_of "$1")"
+}
+
+stop_recorded() {
+    local part=$1 pid name
+    pid=$(cat "$STATE/$part.pid" 2>/dev/null) || return 0
+    name=$(comm_of "$part")
+    if pid_is "$pid" "$name"; then
+        kill -TERM "$pid" 2>/dev/null
+        if ! wait_until 10 pid_gone "$pid" "$name"; then
+            kill -KILL "$pid" 2>/dev/null
+            wait_until 5 pid_gone "$pid" "$name" || {
+                echo "$me: $name $pid does not die" >&2
+                return 1
+            }
+        fi
+    fi
+    rm -f "$STATE/$part.pid"
+}
+
+do_down() {
+    local status=0 part runtime
+    # The tray first, so that it does not see the bus vanish under it, and
+    # the X server last, so that its clients end on their own terms.
+    for part in tray_host compositor dbus xvfb; do
+        stop_recorded "$part" || status=1
+    done
+    runtime=$(cat "$STATE/runtime_dir" 2>/dev/null)
+    # Only ever a folder this script made.
+    if [[ $runtime == /tmp/tarnhold-e2e.* && -d $runtime ]]; then
+        rm -rf "$runtime"
+    fi
+    if ((status == 0)); then
+        rm -f "$STATE/runtime_dir" "$STATE/env" "$STATE/display" "$STATE/compositor.name"
+    fi
+    return "$status"
+}
+
+display_answers() {
+    timeout 5 xdpyinfo -display "$1" >/dev/null 2>&1
+}
+
+start_xvfb() {
+    local pid n=""
+    : >"$STATE/displayfd"
+    # -displayfd lets the server pick a free number itself, which is free of
+    # the race two parallel sessions probing lock files would have. setsid
+    # keeps it alive when the caller's process group is signalled (a timeout
+    # around `up`); 9>&- keeps the lock from being inherited.
+    setsid Xvfb -displayfd 3 -screen 0 1280x800x24 +extension Composite -nolisten tcp -noreset \
+        3>"$STATE/displayfd" </dev/null >"$STATE/xvfb.log" 2>&1 9>&- &
+    pid=$!
+    echo "$pid" >"$STATE/xvfb.pid"
+    displayfd_written() { [[ -s $STATE/displayfd ]] || ! pid_alive "$pid"; }
+    wait_until 20 displayfd_written || die "Xvfb wrote no display number within 20 s (see $STATE/xvfb.log)"
+    read -r n <"$STATE/displayfd"
+    if ! [[ $n =~ ^[0-9]+$ ]] || ! pid_is "$pid" Xvfb; then
+        die "Xvfb did not start (see $STATE/xvfb.log)"
+    fi
+    DISPLAY_NAME=:$n
+    echo "$DISPLAY_NAME" >"$STATE/display"
+    wait_until 20 display_answers "$DISPLAY_NAME" || die "Xvfb $DISPLAY_NAME does not answer xdpyinfo"
+}
+
+cm_owned() {
+    "$BIN/cm_owned" "$DISPLAY_NAME" >/dev/null 2>&1
+}
+
+# xcompmgr in its plain mode: no shadows or fades, which would change the
+# pixels the tests read next to and after a window. picom (xrender, no
+# user configuration) only when xcompmgr cannot run. TARNHOLD_E2E_COMPOSITOR
+# (one of them, or both in the order to try) overrides the choice.
+start_compositor() {
+    local pid name
+    for name in ${TARNHOLD_E2E_COMPOSITOR:-xcompmgr picom}; do
+        command -v "$name" >/dev/null || continue
+        case $name in
+            xcompmgr) setsid xcompmgr -d "$DISPLAY_NAME" </dev/null >"$STATE/compositor.log" 2>&1 9>&- & ;;
+            picom) DISPLAY=$DISPLAY_NAME setsid picom --config /dev/null --backend xrender \
+                </dev/null >"$STATE/compositor.log" 2>&1 9>&- & ;;
+        esac
+        pid=$!
+        echo "$name" >"$STATE/compositor.name"
+        echo "$pid" >"$STATE/compositor.pid"
+        cm_up_or_dead() { cm_owned || ! pid_alive "$pid"; }
+        if wait_until 10 cm_up_or_dead && pid_is "$pid" "$name" && cm_owned; then
+            return 0
+        fi
+        echo "$me: $name did not take the compositing selection (see $STATE/compositor.log)" >&2
+        stop_recorded compositor
+    done
+    die "no compositing manager could start"
+}
+
+start_dbus() {
+    local pid
+    # No service directories: nothing is started on demand, so no process
+    # outside the recorded ones ever runs on this bus, and a client asking
+    # for a desktop service learns at once that there is none.
+    cat >"$STATE/dbus.conf" <<EOF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <keep_umask/>
+  <listen>unix:dir=$RUNTIME</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+    rm -f "$STATE/bus.address"
+    setsid dbus-daemon --config-file="$STATE/dbus.conf" --nofork --nopidfile --print-address=3 \
+        3>"$STATE/bus.address" </dev/null >"$STATE/dbus.log" 2>&1 9>&- &
+    pid=$!
+    echo "$pid" >"$STATE/dbus.pid"
+    address_written() { [[ -s $STATE/bus.address ]] || ! pid_alive "$pid"; }
+    wait_until 10 address_written || die "dbus-daemon printed no address within 10 s"
+    pid_is "$pid" dbus-daemon || die "dbus-daemon did not start (see $STATE/dbus.log)"
+    read -r BUS_ADDRESS <"$STATE/bus.address"
+}
+
+# The owner of the watcher name must be our own tray_host, not merely some
+# process: the bus tells its PID.
+watcher_pid() {
+    DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS timeout 5 gdbus call --session --dest org.freedesktop.DBus \
+        --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.GetConnectionUnixProcessID \
+        org.kde.StatusNotifierWatcher 2>/dev/null | sed -nE 's/^\(uint32 ([0-9]+),\)$/\1/p'
+}
+
+start_tray_host() {
+    local pid
+    (
+        # shellcheck source=/dev/null
+        . "$STATE/env"
+        exec setsid "$BIN/tray_host" --serve </dev/null >"$STATE/tray_host.log" 2>&1 9>&-
+    ) &
+    pid=$!
+    echo "$pid" >"$STATE/tray_host.pid"
+    watcher_ours_or_dead() { [[ $(watcher_pid) == "$pid" ]] || ! pid_alive "$pid"; }
+    wait_until 10 watcher_ours_or_dead || die "tray_host did not take the watcher name within 10 s"
+    pid_is "$pid" tray_host || die "tray_host ended (see $STATE/tray_host.log)"
+}
+
+pick_lang() {
+    local l
+    for l in en_US.UTF-8 C.UTF-8; do
+        # locale -a spells them in lower case without the dash.
+        if locale -a 2>/dev/null | grep -qix "${l/UTF-8/utf8}"; then
+            echo "$l"
+            return 0
+        fi
+    done
+    echo C.UTF-8
+}
+
+write_env() {
+    local home=$STATE/home tmp=$STATE/env.tmp.$$
+    mkdir -p "$home/.config" "$home/.local/share" "$home/.local/state" "$home/.cache"
+    {
+        echo "# Written by session.sh up; source it, do not edit."
+        # Anything of the caller's desktop would leak into the private one:
+        # its bus, Wayland socket, X cookie, session manager.
+        echo "unset WAYLAND_DISPLAY XAUTHORITY SESSION_MANAGER XDG_CURRENT_DESKTOP DESKTOP_SESSION XDG_SESSION_DESKTOP GTK_MODULES"
+        printf 'export %s=%q\n' \
+            DISPLAY "$DISPLAY_NAME" \
+            DBUS_SESSION_BUS_ADDRESS "$BUS_ADDRESS" \
+            XDG_RUNTIME_DIR "$RUNTIME" \
+            HOME "$home" \
+            XDG_CONFIG_HOME "$home/.config" \
+            XDG_DATA_HOME "$home/.local/share" \
+            XDG_STATE_HOME "$home/.local/state" \
+            XDG_CACHE_HOME "$home/.cache" \
+            XDG_SESSION_TYPE x11 \
+            GDK_BACKEND x11 \
+            LANG "$(pick_lang)" \
+            LC_ALL "$(pick_lang)" \
+            NO_AT_BRIDGE 1 \
+            GSETTINGS_BACKEND memory \
+            GIO_USE_VFS local \
+            LIBGL_ALWAYS_SOFTWARE 1 \
+            WEBKIT_DISABLE_COMPOSITING_MODE 1 \
+            WEBKIT_DISABLE_DMABUF_RENDERER 1 \
+            TARNHOLD_E2E_STATE "$STATE" \
+            TARNHOLD_E2E_BIN "$BIN" \
+            TARNHOLD_TRAY_HOST "$BIN/tray_host"
+    } >"$tmp"
+    mv -f "$tmp" "$STATE/env"
+}
+
+all_alive() {
+    recorded_alive xvfb && recorded_alive compositor && recorded_alive dbus && recorded_alive tray_host &&
+        [[ -s $STATE/env ]]
+}
+
+do_up() {
+    [[ -n $BIN ]] || die "no helper folder: give --bin DIR or set TARNHOLD_E2E_BIN"
+    BIN=$(cd "$BIN" 2>/dev/null && pwd -P) || die "helper folder missing"
+    [[ -x $BIN/tray_host && -x $BIN/cm_owned ]] || die "tray_host or cm_owned missing in $BIN"
+    if all_alive; then
+        return 0
+    fi
+    # Whatever part of an earlier session is left is not worth repairing.
+    do_down || die "could not clear the earlier session in $STATE"
+    RUNTIME=$(mktemp -d /tmp/tarnhold-e2e.XXXXXX) || die "no runtime folder"
+    chmod 700 "$RUNTIME"
+    echo "$RUNTIME" >"$STATE/runtime_dir"
+    start_xvfb
+    start_compositor
+    start_dbus
+    write_env
+    start_tray_host
+}
+
+[[ $# -ge 2 ]] || usage
+verb=$1
+mkdir -p "$2" || die "cannot make $2"
+STATE=$(cd "$2" && pwd -P)
+shift 2
+BIN=${TARNHOLD_E2E_BIN:-}
+if [[ $verb == up || $verb == run ]] && [[ ${1:-} == --bin ]]; then
+    [[ $# -ge 2 ]] || usage
+    BIN=$2
+    shift 2
+fi
+
+# One set-up or tear-down at a time per state dir.
+exec 9>"$STATE/.lock"
+flock -w 120 9 || die "timed out waiting for $STATE/.lock"
+
+case $verb in
+    up)
+        [[ $# -eq 0 ]] || usage
+        # A half-started session is taken down again, so that a failed up
+        # leaves nothing running.
+        (do_up) || {
+            do_down
+            exit 1
+        }
+        ;;
+    down)
+        [[ $# -eq 0 ]] || usage
+        do_down
+        ;;
+    run)
+        [[ ${1:-} == -- ]] || usage
+        shift
+        [[ $# -ge 1 ]] || usage
+        (do_up) || {
+            do_down
+            exit 125
+        }
+        child=""
+        on_signal() {
+            [[ -n $child ]] && kill -TERM "$child" 2>/dev/null
+        }
+        trap on_signal TERM INT HUP
+        trap do_down EXIT
+        # The lock is for set-up and tear-down only; the command must not
+        # hold it, nor keep it from the next up.
+        flock -u 9
+        # Started in the background so that a signal reaches on_signal at
+        # once; stdin handed on explicitly, which a background job would
+        # otherwise lose to /dev/null.
+        exec 8<&0
+        (
+            # shellcheck source=/dev/null
+            . "$STATE/env"
+            exec "$@" <&8 8<&- 9>&-
+        ) &
+        child=$!
+        status=0
+        while :; do
+            wait "$child"
+            status=$?
+            # A trapped signal interrupts wait; the command goes on until it ends.
+            kill -0 "$child" 2>/dev/null || break
+        done
+        flock -w 120 9 || echo "$me: tearing down without the lock" >&2
+        exit "$status"
+        ;;
+    *) usage ;;
+esac
