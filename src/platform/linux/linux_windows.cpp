@@ -690,6 +690,7 @@ void LinuxWindow::MoveWithPointer() {
   moving_ = true;
   requested_.reset();
   gtk_window_begin_move_drag(Gtk(), 1, rootX, rootY, gtk_get_current_event_time());
+  Log("move-start", name_);
   // The move runs in the window system (or GDK's own stand-in for one); its
   // end is the button's release, which this window may never see.
   while ((mask & GDK_BUTTON1_MASK) != 0) {
@@ -703,6 +704,7 @@ void LinuxWindow::MoveWithPointer() {
   bounds_.x = x;
   bounds_.y = y;
   moving_ = false;
+  Log("move-end", name_);
 }
 
 // --- Hosted controls ----------------------------------------------------------------

@@ -1,0 +1,444 @@
+// The Linux client from outside, in a private X session with a compositing
+// manager and a tray host: the real executable against the real demo pages
+// and a content server, driven by the display's own pointer and keyboard.
+// What the client's engine does is read back from its trace (TARNHOLD_LOG)
+// and the content server's log; what the user sees, from the screen.
+#include <fcntl.h>
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "x11_screen.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace x = tarnhold::x11test;
+using namespace std::chrono_literals;
+
+// The frame picture the tests serve: one colour, the login page's hole and
+// two bands of their own left of it, one clear and one half transparent.
+constexpr int kFrameWidth = 1050;
+constexpr int kFrameHeight = 630;
+constexpr std::uint32_t kFrameColour = 0x2B3B59;
+constexpr int kClearX = 20;  // x 20..59, y 200..399: alpha 0
+constexpr int kHalfX = 80;   // x 80..119, y 200..399: white at alpha 128
+constexpr int kBandY = 200;
+constexpr int kBandW = 40;
+constexpr int kBandH = 200;
+
+const std::string kEntry = "http://127.0.0.1:18080/kvx_stable/entry/?serverid=7&username=Ayla";
+const std::string kLauncher = "http://127.0.0.1:18080/kvx_stable/bin/Kestrune.html?serverid=7&username=Ayla";
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFramePng(const fs::path& path) {
+  GdkPixbuf* pixbuf = gdk_pixbuf_new(GDK_COLORSPACE_RGB, TRUE, 8, kFrameWidth, kFrameHeight);
+  const int stride = gdk_pixbuf_get_rowstride(pixbuf);
+  guchar* pixels = gdk_pixbuf_get_pixels(pixbuf);
+  for (int yy = 0; yy < kFrameHeight; ++yy) {
+    for (int xx = 0; xx < kFrameWidth; ++xx) {
+      guchar* p = pixels + yy * stride + xx * 4;
+      std::uint32_t rgb = kFrameColour;
+      int alpha = 255;
+      const bool band = yy >= kBandY && yy < kBandY + kBandH;
+      if (xx >= 306 && xx < 306 + 620 && yy >= 89 && yy < 89 + 416) alpha = 0;
+      if (band && xx >= kClearX && xx < kClearX + kBandW) alpha = 0;
+      if (band && xx >= kHalfX && xx < kHalfX + kBandW) {
+        rgb = 0xFFFFFF;
+        alpha = 128;
+      }
+      p[0] = static_cast<guchar>(rgb >> 16);
+      p[1] = static_cast<guchar>(rgb >> 8);
+      p[2] = static_cast<guchar>(rgb);
+      p[3] = static_cast<guchar>(alpha);
+    }
+  }
+  ASSERT_TRUE(gdk_pixbuf_save(pixbuf, path.c_str(), "png", nullptr, nullptr));
+  g_object_unref(pixbuf);
+}
+
+class Process {
+ public:
+  Process(const std::vector<std::string>& args, const std::vector<std::string>& extraEnv,
+          const fs::path& out) {
+    std::vector<std::string> env;
+    for (char** e = environ; *e != nullptr; ++e) env.emplace_back(*e);
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (const std::string& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Process() { Stop(); }
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+
+  pid_t pid() const { return pid_; }
+  bool Running() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return false;
+    }
+    return true;
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    if (!x::WaitFor([&] { return !Running(); }, 5s)) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// A command's exit status.
+int Command(const std::string& command) {
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The PIDs of a process and of all its descendants.
+std::vector<pid_t> Family(pid_t root) {
+  std::vector<pid_t> family{root};
+  for (std::size_t i = 0; i < family.size(); ++i) {
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+      const std::string name = entry.path().filename();
+      if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+      const std::string stat = ReadText(entry.path() / "stat");
+      const std::size_t close = stat.rfind(')');
+      if (close == std::string::npos) continue;
+      std::istringstream rest(stat.substr(close + 2));
+      char state = 0;
+      pid_t parent = 0;
+      rest >> state >> parent;
+      if (parent == family[i]) family.push_back(std::stoi(name));
+    }
+  }
+  return family;
+}
+
+long PssKiB(pid_t pid) {
+  std::istringstream in(ReadText("/proc/" + std::to_string(pid) + "/smaps_rollup"));
+  std::string key;
+  long value = 0;
+  while (in >> key) {
+    if (key == "Pss:") {
+      in >> value;
+      return value;
+    }
+  }
+  return 0;
+}
+
+class LinuxClient : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    state_ = fs::path(std::getenv("TARNHOLD_TEST_STATE"));
+    fs::remove_all(state_);
+    fs::create_directories(state_);
+    const fs::path source = TARNHOLD_SOURCE_DIR;
+    content_ = state_ / "content";
+    fs::copy(source / "tools/demo/content", content_, fs::copy_options::recursive);
+    WriteFramePng(content_ / "kvx_stable/microClient/bg.png");
+    const std::string server = (source / "tools/content_server.py").string();
+    contentServer_ = new Process({"/usr/bin/python3", server, "--root", content_.string(), "--port", "18080",
+                                  "--log", (state_ / "content.log").string()},
+                                 {}, state_ / "content.out");
+    loginServer_ = new Process({"/usr/bin/python3", server, "--root", (source / "tools/demo/login").string(),
+                                "--port", "18081", "--log", (state_ / "login.log").string()},
+                               {}, state_ / "login.out");
+    // Up when they answer.
+    ASSERT_TRUE(x::WaitFor(
+        [] {
+          return Command("curl -sf -o /dev/null http://127.0.0.1:18080/kvx_stable/microClient/bg.png") == 0 &&
+                 Command("curl -sf -o /dev/null http://127.0.0.1:18081/tarn/login/") == 0;
+        },
+        20s));
+  }
+  static void TearDownTestSuite() {
+    delete contentServer_;
+    delete loginServer_;
+  }
+
+  void SetUp() override {
+    log_ = state_ / (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".log");
+    fs::remove(log_);
+    // A user who has never run the client: no data folder yet.
+    fs::remove_all(fs::path(std::getenv("XDG_DATA_HOME")) / "Veltrotarn");
+  }
+
+  void Start() {
+    client_ = std::make_unique<Process>(std::vector<std::string>{TARNHOLD_CLIENT},
+                                        std::vector<std::string>{"TARNHOLD_LOG=" + log_.string()},
+                                        fs::path(log_).replace_extension(".out"));
+    ASSERT_GT(client_->pid(), 0);
+  }
+  void TearDown() override {
+    if (client_) client_->Stop();
+  }
+
+  bool Logged(const std::regex& line, std::chrono::milliseconds limit = 30s) {
+    return x::WaitFor([&] { return std::regex_search(ReadText(log_), line); }, limit, 50ms);
+  }
+  // The monotonic milliseconds of the first line with this event.
+  long long At(const std::string& event) {
+    std::smatch m;
+    const std::string text = ReadText(log_);
+    if (!std::regex_search(text, m, std::regex("(\\d+) " + event))) return -1;
+    return std::stoll(m[1]);
+  }
+
+  static std::vector<x::WindowInfo> Shown() { return x::FindWindows(std::regex("Tarnhold.*")); }
+  static std::optional<x::WindowInfo> Sized(int width, int height) {
+    for (const auto& w : Shown()) {
+      if (w.geometry.width == width && w.geometry.height == height) return w;
+    }
+    return std::nullopt;
+  }
+  // The login frame, once drawn: its colour on an opaque pixel.
+  std::optional<x::WindowInfo> Frame() {
+    std::optional<x::WindowInfo> frame;
+    x::WaitFor(
+        [&] {
+          frame = Sized(kFrameWidth, kFrameHeight);
+          return frame && x::Near(x::Pixel(frame->geometry.x + 5, frame->geometry.y + 5), kFrameColour) &&
+                 x::Near(x::Pixel(frame->geometry.x + kFrameWidth - 5, frame->geometry.y + kFrameHeight - 5),
+                         kFrameColour);
+        },
+        30s);
+    return frame;
+  }
+  // The game window: the one shown that is neither the frame nor attached to it.
+  static std::optional<x::WindowInfo> Game() {
+    for (const auto& w : Shown()) {
+      if (w.geometry.width >= 600 &&
+          !(w.geometry.width == kFrameWidth && w.geometry.height == kFrameHeight) &&
+          !(w.geometry.width == 620 && w.geometry.height == 416)) {
+        return w;
+      }
+    }
+    return std::nullopt;
+  }
+
+  void LogIn(const x::WindowInfo& frame) {
+    const auto page = Sized(620, 416);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(Logged(std::regex("painted Form2.WebBrowser1 http://127.0.0.1:18081/tarn/login/")));
+    // There is no window manager to give the page the keyboard.
+    x::Focus(page->id);
+    ASSERT_TRUE(x::Click(page->geometry.x + 308, page->geometry.y + 200));
+    ASSERT_TRUE(x::TypeText("Ayla\n"));
+    (void)frame;
+  }
+
+  static fs::path state_;
+  static fs::path content_;
+  static Process* contentServer_;
+  static Process* loginServer_;
+  fs::path log_;
+  std::unique_ptr<Process> client_;
+};
+
+fs::path LinuxClient::state_;
+fs::path LinuxClient::content_;
+Process* LinuxClient::contentServer_ = nullptr;
+Process* LinuxClient::loginServer_ = nullptr;
+
+TEST_F(LinuxClient, TheFrameIsBlendedByItsAlphaAndTakesNoClickWhereItIsClear) {
+  Start();
+  const auto frame = Frame();
+  ASSERT_TRUE(frame) << "no login frame drawn";
+  // What lies beneath: the compositor's root, one colour, as beside the frame.
+  const std::uint32_t beneathClear = x::Pixel(frame->geometry.x - 10, frame->geometry.y + 300);
+  const std::uint32_t beneathHalf = beneathClear;
+  // Centred one pixel right of and below the middle of the 1280x800 screen.
+  EXPECT_EQ(frame->geometry.x, 116);
+  EXPECT_EQ(frame->geometry.y, 86);
+  const int fx = frame->geometry.x;
+  const int fy = frame->geometry.y;
+  EXPECT_TRUE(x::Near(x::Pixel(fx + 200, fy + 50), kFrameColour)) << x::Hex(x::Pixel(fx + 200, fy + 50));
+  EXPECT_TRUE(x::Near(x::Pixel(fx + kClearX + 10, fy + kBandY + 50), beneathClear))
+      << x::Hex(x::Pixel(fx + kClearX + 10, fy + kBandY + 50)) << " over " << x::Hex(beneathClear);
+  // Half white over what lies beneath.
+  auto half = [](std::uint32_t under, int shift) {
+    return (((under >> shift) & 0xFF) * 127 + 255 * 128) / 255;
+  };
+  const std::uint32_t blended =
+      half(beneathHalf, 16) << 16 | half(beneathHalf, 8) << 8 | half(beneathHalf, 0);
+  EXPECT_TRUE(x::Near(x::Pixel(fx + kHalfX + 10, fy + kBandY + 50), blended, 10))
+      << x::Hex(x::Pixel(fx + kHalfX + 10, fy + kBandY + 50)) << " want " << x::Hex(blended);
+  // The server gives a click on a clear pixel to what lies beneath, and one
+  // on a half transparent pixel to the frame.
+  const auto underClear = x::WindowUnder(fx + kClearX + 10, fy + kBandY + 50);
+  EXPECT_TRUE(!underClear || underClear->id != frame->id);
+  const auto underHalf = x::WindowUnder(fx + kHalfX + 10, fy + kBandY + 50);
+  ASSERT_TRUE(underHalf);
+  EXPECT_EQ(underHalf->id, frame->id);
+
+  // A drag by an opaque pixel moves the frame, and the login page follows.
+  // The pointer moves once the system's move has begun, as a hand would.
+  const std::string move = "xdotool mousemove " + std::to_string(fx + 200) + " " + std::to_string(fy + 50);
+  ASSERT_EQ(Command(move + " mousedown 1"), 0);
+  ASSERT_TRUE(Logged(std::regex("move-start Form1"), 10s));
+  for (int step = 1; step <= 4; ++step) {
+    ASSERT_EQ(Command("xdotool mousemove " + std::to_string(fx + 200 + 15 * step) + " " +
+                      std::to_string(fy + 50 + 10 * step)),
+              0);
+  }
+  ASSERT_TRUE(x::WaitFor(
+      [&] {
+        const auto moving = Sized(kFrameWidth, kFrameHeight);
+        return moving && moving->geometry.x == fx + 60 && moving->geometry.y == fy + 40;
+      },
+      10s));
+  ASSERT_EQ(Command("xdotool mouseup 1"), 0);
+  ASSERT_TRUE(Logged(std::regex("move-end Form1"), 10s));
+  ASSERT_TRUE(x::WaitFor(
+      [&] {
+        const auto moved = Sized(kFrameWidth, kFrameHeight);
+        const auto page = Sized(620, 416);
+        return moved && page && moved->geometry.x == fx + 60 && moved->geometry.y == fy + 40 &&
+               page->geometry.x == fx + 60 + 306 && page->geometry.y == fy + 40 + 89;
+      },
+      10s));
+}
+
+TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
+  Start();
+  const auto frame = Frame();
+  ASSERT_TRUE(frame);
+  LogIn(*frame);
+  // The hand-over: the login browser's navigation to the entry is the game's.
+  ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form2.WebBrowser1 " +
+                                std::regex_replace(kEntry, std::regex("[.?]"), "\\$&"))));
+  ASSERT_TRUE(Logged(
+      std::regex("navigation Form3.WebBrowser1 " + std::regex_replace(kEntry, std::regex("[.?]"), "\\$&"))));
+  // The entry page's script leads on to the launcher, which is caught there.
+  ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form3.WebBrowser1 " +
+                                std::regex_replace(kLauncher, std::regex("[.?]"), "\\$&"))));
+  // The movie reports what the player handed it, once it runs.
+  ASSERT_TRUE(Logged(std::regex("movie-started \\d+ "), 60s)) << ReadText(log_);
+  std::smatch m;
+  const std::string text = ReadText(log_);
+  ASSERT_TRUE(std::regex_search(text, m, std::regex("movie-started \\d+ (.*)")));
+  EXPECT_EQ(m[1].str(),
+            R"(["serverid=7&username=Ayla","7","http://127.0.0.1:18080/kvx_stable","250","1","1"])");
+  // It goes on running.
+  ASSERT_TRUE(Logged(std::regex("movie-frame \\d+ 48"), 20s));
+
+  const std::string served = ReadText(state_ / "content.log");
+  EXPECT_NE(served.find("/kvx_stable/entry/"), std::string::npos);
+  EXPECT_EQ(served.find("Kestrune.html"), std::string::npos) << served;
+
+  const long long start = At("start");
+  const long long painted = At("painted Form2");
+  const long long handOver = At("navigation-cancelled Form2");
+  const long long movie = At("movie-started");
+  long pss = 0;
+  std::string processes;
+  for (const pid_t pid : Family(client_->pid())) {
+    pss += PssKiB(pid);
+    processes += " " + ReadText("/proc/" + std::to_string(pid) + "/comm");
+  }
+  std::cout << "start to login page drawn: " << painted - start
+            << " ms; hand-over to the movie's first frame: " << movie - handOver
+            << " ms; PSS of all processes while the movie runs: " << pss / 1024 << " MiB (" << processes
+            << ")\n";
+  RecordProperty("login_page_ms", static_cast<int>(painted - start));
+  RecordProperty("movie_ms", static_cast<int>(movie - handOver));
+  RecordProperty("pss_kib", static_cast<int>(pss));
+  EXPECT_GT(painted, start);
+  EXPECT_GT(movie, handOver);
+}
+
+TEST_F(LinuxClient, TheGameWindowGoesFullScreenToTheTrayAndBackToTheLoginScreen) {
+  Start();
+  const auto frame = Frame();
+  ASSERT_TRUE(frame);
+  LogIn(*frame);
+  ASSERT_TRUE(Logged(std::regex("movie-started"), 60s));
+  std::smatch started;
+  const std::string before = ReadText(log_);
+  ASSERT_TRUE(std::regex_search(before, started, std::regex("player-start (\\d+) ")));
+  const std::string player = started[1];
+  std::optional<x::WindowInfo> game;
+  ASSERT_TRUE(x::WaitFor([&] { return (game = Game()).has_value(); }, 10s));
+  // It opens on the work area: this display's whole screen.
+  EXPECT_EQ(game->geometry.x, 0);
+  EXPECT_EQ(game->geometry.width, 1280);
+  auto button = [&](int fromRight) {
+    const auto now = Game();
+    ASSERT_TRUE(now);
+    ASSERT_TRUE(x::Click(now->geometry.x + now->geometry.width - fromRight, now->geometry.y + 13));
+  };
+  // Restored to its remembered bounds, then full screen, then back.
+  button(34);
+  ASSERT_TRUE(x::WaitFor([&] { return (game = Game()) && game->geometry.width < 1280; }, 10s));
+  const x::Rect normal = game->geometry;
+  button(56);
+  ASSERT_TRUE(x::WaitFor(
+      [&] {
+        return (game = Game()) && game->geometry.x == 0 && game->geometry.y == 0 &&
+               game->geometry.width == 1280 && game->geometry.height == 800;
+      },
+      10s));
+  button(56);
+  ASSERT_TRUE(x::WaitFor(
+      [&] {
+        return (game = Game()) && game->geometry.x == normal.x && game->geometry.y == normal.y &&
+               game->geometry.width == normal.width && game->geometry.height == normal.height;
+      },
+      10s));
+
+  // To the tray, and back by the tray item.
+  button(78);
+  ASSERT_TRUE(x::WaitFor([&] { return !Game(); }, 10s));
+  const std::string tray = std::string("\"") + TARNHOLD_TRAY_HOST + "\"";
+  ASSERT_EQ(Command(tray + " --wait-item 10"), 0);
+  ASSERT_EQ(Command(tray + " --activate Tarnhold"), 0);
+  ASSERT_TRUE(x::WaitFor([&] { return Game().has_value(); }, 10s));
+  ASSERT_EQ(Command(tray + " --wait-none 10"), 0);
+
+  // Close: back to the login screen, and the player is gone.
+  button(12);
+  ASSERT_TRUE(x::WaitFor([&] { return !Game() && Sized(kFrameWidth, kFrameHeight).has_value(); }, 10s));
+  EXPECT_TRUE(Logged(std::regex("player-destroyed " + player + "\n"), 10s));
+  EXPECT_TRUE(client_->Running());
+}
+
+}  // namespace
