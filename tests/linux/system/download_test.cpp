@@ -1,0 +1,144 @@
+// Downloads against the project's content server on 127.0.0.1, with its
+// faults switched on per path.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <csignal>
+
+#include <filesystem>
+
+#include "platform/error.h"
+#include "test_support.h"
+
+namespace tarnhold::platform::linux_backend::testing {
+namespace {
+
+std::string Pattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return bytes;
+}
+
+class DownloadTest : public SystemTest {
+ protected:
+  static void SetUpTestSuite() {
+    char folder[] = "/tmp/tarnhold-server-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    serverRoot_ = folder;
+    std::filesystem::create_directories(serverRoot_ + "/files/game");
+    WriteText(serverRoot_ + "/files/game/main.swf", Pattern(5000));
+    WriteText(serverRoot_ + "/files/empty.xml", "");
+    WriteText(serverRoot_ + "/rules.json",
+              R"({"/game/cut.swf": {"cut": 1000}, "/old.swf": {"redirect": "/game/main.swf"},)"
+              R"( "/lost.swf": {"redirect": "/nowhere.swf"}, "/denied": {"status": 403}})");
+    std::filesystem::copy_file(serverRoot_ + "/files/game/main.swf", serverRoot_ + "/files/game/cut.swf");
+    const std::string portFile = serverRoot_ + "/port";
+    server_ = Spawn({"/usr/bin/python3", TARNHOLD_CONTENT_SERVER, "--root", serverRoot_ + "/files", "--rules",
+                     serverRoot_ + "/rules.json", "--port-file", portFile, "--max-seconds", "300"});
+    ASSERT_GT(server_.pid, 0);
+    ASSERT_TRUE(WaitFor([&] { return !ReadText(portFile).empty(); }, std::chrono::seconds(20)))
+        << "the content server did not start";
+    base_ = "http://127.0.0.1:" + std::to_string(std::stoi(ReadText(portFile)));
+  }
+  static void TearDownTestSuite() {
+    if (server_.pid > 0) {
+      ::kill(server_.pid, SIGTERM);
+      WaitForExit(server_.pid);
+    }
+    ::close(server_.input);
+    ::close(server_.output);
+    std::error_code ignored;
+    std::filesystem::remove_all(serverRoot_, ignored);
+  }
+  void SetUp() override {
+    SystemTest::SetUp();
+    std::filesystem::create_directories(DataHome() + "/Veltrotarn");
+  }
+  DownloadResult Fetch(const std::string& path) {
+    return System().downloads().Fetch(base_ + path, "C:\\Veltrotarn\\download");
+  }
+  std::string Downloaded() const { return ReadText(DataHome() + "/Veltrotarn/download"); }
+
+  static std::string base_;
+  static std::string serverRoot_;
+  static Child server_;
+};
+
+std::string DownloadTest::base_;
+std::string DownloadTest::serverRoot_;
+Child DownloadTest::server_;
+
+TEST_F(DownloadTest, AWholeFileComesWithItsLength) {
+  const DownloadResult result = Fetch("/game/main.swf");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.contentLength, 5000);
+  EXPECT_EQ(result.received, 5000U);
+  EXPECT_EQ(Downloaded(), Pattern(5000));
+}
+
+TEST_F(DownloadTest, AnEmptyBodyStillReplacesTheFile) {
+  WriteText(DataHome() + "/Veltrotarn/download", "old content");
+  const DownloadResult result = Fetch("/empty.xml");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.contentLength, 0);
+  EXPECT_EQ(result.received, 0U);
+  EXPECT_TRUE(PathExists(DataHome() + "/Veltrotarn/download"));
+  EXPECT_EQ(Downloaded(), "");
+}
+
+TEST_F(DownloadTest, AnErrorPageIsWrittenWithItsStatus) {
+  DownloadResult result = Fetch("/missing.swf");
+  EXPECT_EQ(result.status, 404);
+  EXPECT_EQ(Downloaded(), "not found\n");
+  EXPECT_EQ(result.received, 10U);
+  EXPECT_EQ(result.contentLength, 10);
+  result = Fetch("/denied");
+  EXPECT_EQ(result.status, 403);
+  EXPECT_EQ(Downloaded(), "403\n");
+}
+
+TEST_F(DownloadTest, ABodyCutShortKeepsWhatArrivedAndShowsTheShortfall) {
+  const DownloadResult result = Fetch("/game/cut.swf");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.contentLength, 5000);
+  EXPECT_EQ(result.received, 1000U);
+  EXPECT_EQ(Downloaded(), Pattern(5000).substr(0, 1000));
+}
+
+TEST_F(DownloadTest, RedirectsAreFollowedToTheLastAnswer) {
+  DownloadResult result = Fetch("/old.swf");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.contentLength, 5000);
+  EXPECT_EQ(Downloaded(), Pattern(5000));
+  result = Fetch("/lost.swf");
+  EXPECT_EQ(result.status, 404);
+  EXPECT_EQ(Downloaded(), "not found\n");
+}
+
+TEST_F(DownloadTest, NoAnswerThrowsAndLeavesTheFileAsItWas) {
+  // A port that was free a moment ago: nothing listens there.
+  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t size = sizeof address;
+  ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), size), 0);
+  ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size), 0);
+  ::close(probe);
+  const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/game/main.swf";
+  WriteText(DataHome() + "/Veltrotarn/download", "previous");
+  EXPECT_THROW(System().downloads().Fetch(url, "C:\\Veltrotarn\\download"), Error);
+  EXPECT_EQ(Downloaded(), "previous");
+  EXPECT_THROW(System().downloads().Fetch("ftp://127.0.0.1/x", "C:\\Veltrotarn\\download"), Error);
+}
+
+TEST_F(DownloadTest, AFileThatCannotBeWrittenThrows) {
+  EXPECT_THROW(System().downloads().Fetch(base_ + "/game/main.swf", "C:\\missing\\main.swf"), Error);
+  EXPECT_THROW(System().downloads().Fetch(base_ + "/game/main.swf", "D:\\main.swf"), Error);
+  // Also for an empty body, where no byte ever asked for the file.
+  EXPECT_THROW(System().downloads().Fetch(base_ + "/empty.xml", "C:\\missing\\empty.xml"), Error);
+}
+
+}  // namespace
+}  // namespace tarnhold::platform::linux_backend::testing
