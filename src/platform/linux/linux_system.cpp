@@ -1,6 +1,7 @@
 #include "platform/linux/linux_system.h"
 
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -158,7 +159,11 @@ LinuxSystem::LinuxSystem(int argc, char** argv, Places places)
       files_(paths_),
       program_(paths_, argc, argv),
       shell_(paths_, places_),
-      downloads_(paths_) {}
+      downloads_(paths_) {
+  // The program group goes into the XDG applications folder, which a fresh
+  // account may not have yet; the install looks it up without creating it.
+  ::mkdir((paths_.DataHome() + "/applications").c_str(), 0700);
+}
 
 void LinuxSystem::Fill(Context& context) {
   context.environment = &environment_;

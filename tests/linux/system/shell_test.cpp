@@ -67,7 +67,7 @@ TEST_F(ShellTest, SpecialFolderPathFillsTheCallersBuffer) {
   EXPECT_TRUE(std::filesystem::is_directory(Desktop()));
   EXPECT_EQ(shell.SpecialFolderPath(0, 0, false), expected);
 
-  std::filesystem::create_directories(DataHome() + "/applications");
+  // The applications folder is there from the start, unasked.
   std::string programs = "C:\\applications";
   programs.resize(255, '\0');
   EXPECT_EQ(shell.SpecialFolderPath(0, 2, false), programs);
