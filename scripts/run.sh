@@ -1,68 +1,79 @@
 #!/bin/bash
-# Runs the client under Wine against the bundled local demo servers: the
-# content server on 127.0.0.1:18080 and the login page on 127.0.0.1:18081.
-# On a desktop it opens on the current display and runs until closed; with no
-# display it runs on a private Xvfb, saves a screenshot of the login screen
-# and prints where. Installs what it lacks.
+# Runs the Linux client against the bundled local demo servers: the content
+# server on 127.0.0.1:18080 and the login page on 127.0.0.1:18081. On a
+# desktop it opens on the current display and runs until it is closed (it
+# installs itself for this user, as it does on Windows: see the README). With
+# no display it runs in a private X session (Xvfb, a compositing manager, a
+# bus and a tray), logs in as a player would, saves screenshots of the login
+# screen and of the game window playing the movie, and prints where.
+# Installs what it lacks. The Win32 client under Wine: scripts/run-wine.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/setup.sh
-cmake --preset win32-test >/dev/null
-cmake --build --preset win32-test --target Veltrotarn fake_flash
+cmake --preset linux >/dev/null
+cmake --build --preset linux --target Veltrotarn tray_host cm_owned
 
-state=$root/build/demo
+state=$root/build/demo-linux
+rm -rf "$state"
 mkdir -p "$state"
 servers=()
+session=0
 stop() {
   for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null || true; done
-  if [[ -z ${WINE_DISPLAY:-} ]]; then bash scripts/wine/down.sh "$state" || true; fi
+  if ((session)); then bash tests/linux/e2e/session.sh down "$state/session" || true; fi
 }
 trap stop EXIT
 
-# The demo content, and the test Flash control served as the library to
-# provision (there is no real Flash control to be had here).
-content=$state/content
-rm -rf "$content"
-mkdir -p "$content"
-cp -r tools/demo/content/. "$content/"
-mkdir -p "$content/kvx_stable/microClient"
-cp build/win32-test/fixtures/flash32.ocx "$content/kvx_stable/microClient/flash32.ocx"
-python3 tools/content_server.py --root "$content" --port 18080 --log "$state/content.log" &
+cp -r tools/demo/content "$state/content"
+python3 tools/content_server.py --root "$state/content" --port 18080 --log "$state/content.log" &
 servers+=($!)
 python3 tools/content_server.py --root tools/demo/login --port 18081 --log "$state/login.log" &
 servers+=($!)
 
 if [[ -n ${DISPLAY:-} ]] && timeout 5 xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
-  export WINE_DISPLAY=$DISPLAY
-fi
-bash scripts/wine/up.sh "$state"
-. "$state/env"
-# Started as a user would start a download: from outside its data folder.
-downloads=$WINEPREFIX/drive_c/users/Public/Downloads
-mkdir -p "$downloads"
-cp build/win32-test/Veltrotarn.exe "$downloads/Veltrotarn.exe"
-
-if [[ -n ${WINE_DISPLAY:-} ]]; then
   echo "run: starting the client on $DISPLAY; close it to stop"
-  bash scripts/wine/run.sh "$state" --timeout 86400 'C:\users\Public\Downloads\Veltrotarn.exe'
+  build/linux/Veltrotarn
   exit 0
 fi
 
-bash scripts/wine/run.sh "$state" --timeout 120 'C:\users\Public\Downloads\Veltrotarn.exe' &
+session=1
+bash tests/linux/e2e/session.sh up "$state/session" --bin build/linux/tests/linux/e2e-bin
+# shellcheck disable=SC1091
+. "$state/session/env"
+log=$state/client.log
+TARNHOLD_LOG=$log build/linux/Veltrotarn >"$state/client.out" 2>&1 &
 client=$!
-# The login screen is up when its four windows are mapped.
-deadline=$((SECONDS + 60))
-until [[ $(xdotool search --onlyvisible --name '^Tarnhold$' 2>/dev/null | wc -l) -ge 4 ]]; do
-  if ((SECONDS >= deadline)) || ! kill -0 "$client" 2>/dev/null; then
-    echo "run: the login screen did not appear" >&2
-    exit 1
-  fi
-  sleep 0.1
+servers+=($client)
+
+# Waits for a line of the client's trace, with a deadline.
+await() {
+  local deadline=$((SECONDS + $2))
+  until grep -q "$1" "$log" 2>/dev/null; do
+    if ((SECONDS >= deadline)) || ! kill -0 "$client" 2>/dev/null; then
+      echo "run: the client did not get to '$1'; its output is in $state" >&2
+      exit 1
+    fi
+    sleep 0.1
+  done
+}
+
+await 'painted Form2' 60
+import -window root "$state/login-screen.png"
+echo "run: login screen screenshot saved to $state/login-screen.png"
+
+# The player types a name into the login page and presses Enter.
+page=
+for w in $(xdotool search --onlyvisible --name '^Tarnhold$'); do
+  if [[ $(xdotool getwindowgeometry "$w") == *"620x416"* ]]; then page=$w; fi
 done
-shot=$state/login-screen.png
-bash scripts/wine/screenshot.sh "$state" "$shot"
-echo "run: login screen screenshot saved to $shot"
-kill "$client" 2>/dev/null || true
-wait "$client" 2>/dev/null || true
+[[ -n $page ]] || { echo "run: the login page's window is not shown" >&2; exit 1; }
+eval "$(xdotool getwindowgeometry --shell "$page")"
+xdotool windowfocus "$page" mousemove $((X + 308)) $((Y + 200)) click 1
+xdotool type --delay 30 'Ayla'
+xdotool key Return
+await 'movie-frame .* 24$' 90
+import -window root "$state/game-window.png"
+echo "run: the game window playing the demo movie saved to $state/game-window.png"
+grep 'movie-started' "$log" | sed 's/^[0-9]* movie-started [0-9]* /run: the movie received /'

@@ -4,7 +4,13 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev clang-format clang-tidy g++-mingw-w64-i686
-          wine wine32:i386 xvfb xdotool x11-utils imagemagick)
+          wine wine32:i386 xvfb xdotool x11-utils imagemagick curl
+          # The Linux client, and the session its end-to-end tests run in.
+          pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libcurl4-openssl-dev
+          libxtst-dev zlib1g-dev xcompmgr dbus)
+# The Flash Player emulator comes from npm, with the Node.js of the machine
+# or of Debian.
+command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
 
 SUDO=
 if [[ $(id -u) -ne 0 ]]; then SUDO=sudo; fi
@@ -13,7 +19,19 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+install_ruffle() {
+  local dir
+  dir=$(dirname "$0")/../third_party/ruffle
+  if [[ ! -f $dir/node_modules/@ruffle-rs/ruffle/ruffle.js ]]; then
+    echo "setup: installing the Flash Player emulator (npm ci, versions from the lock file)"
+    (cd "$dir" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+}
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+  install_ruffle
+  exit 0
+fi
 
 echo "setup: installing ${missing[*]}"
 # wine32 is an i386 package.
@@ -22,3 +40,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 $SUDO apt-get update -q
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
+install_ruffle

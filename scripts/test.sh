@@ -1,6 +1,7 @@
 #!/bin/bash
 # Every test: the unit tests on the simulated platform (with sanitizers), the
-# product build, and the Win32 tests under Wine. Installs what it lacks.
+# Linux client's tests and end-to-end tests, the product build, and the Win32
+# tests under Wine. Installs what it lacks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,14 +9,19 @@ bash scripts/setup.sh
 
 cmake --preset host
 cmake --build --preset host
+cmake --preset linux
+cmake --build --preset linux
 
-# Format and lint the portable code (the Win32 backend is checked by the
-# cross compiler's warnings, which are errors too).
+# Format and lint the portable code and the Linux backend (the Win32 backend
+# is checked by the cross compiler's warnings, which are errors too).
 git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' | xargs clang-format --dry-run --Werror
-git ls-files 'src/*.cpp' | grep -v '^src/platform/win32/' |
+git ls-files 'src/*.cpp' | grep -v '^src/platform/win32/' | grep -v '^src/platform/linux/' |
   xargs clang-tidy -p build/host --quiet 2>&1 | sed -u '/warnings generated/d'
+git ls-files 'src/platform/linux/*.cpp' | xargs -P 2 -n 3 clang-tidy -p build/linux --quiet 2>&1 |
+  sed -u '/warnings generated/d'
 
 ctest --preset host
+ctest --preset linux
 
 # The product itself must build, warnings as errors.
 cmake --preset win32

@@ -409,7 +409,22 @@ TEST_F(LinuxClient, TheGameWindowGoesFullScreenToTheTrayAndBackToTheLoginScreen)
   // Restored to its remembered bounds, then full screen, then back.
   button(34);
   ASSERT_TRUE(x::WaitFor([&] { return (game = Game()) && game->geometry.width < 1280; }, 10s));
-  const x::Rect normal = game->geometry;
+  // The display may take a move and a size as two steps: the bounds are
+  // those the window keeps.
+  x::Rect normal = game->geometry;
+  auto steady = std::chrono::steady_clock::now();
+  ASSERT_TRUE(x::WaitFor(
+      [&] {
+        const auto now = Game();
+        if (!now) return false;
+        const x::Rect& g = now->geometry;
+        if (g.x != normal.x || g.y != normal.y || g.width != normal.width || g.height != normal.height) {
+          normal = g;
+          steady = std::chrono::steady_clock::now();
+        }
+        return std::chrono::steady_clock::now() - steady >= 300ms;
+      },
+      10s));
   button(56);
   ASSERT_TRUE(x::WaitFor(
       [&] {
@@ -423,13 +438,18 @@ TEST_F(LinuxClient, TheGameWindowGoesFullScreenToTheTrayAndBackToTheLoginScreen)
         return (game = Game()) && game->geometry.x == normal.x && game->geometry.y == normal.y &&
                game->geometry.width == normal.width && game->geometry.height == normal.height;
       },
-      10s));
+      10s))
+      << "normal " << normal.x << "," << normal.y << " " << normal.width << "x" << normal.height << "; now "
+      << (game ? std::to_string(game->geometry.x) + "," + std::to_string(game->geometry.y) + " " +
+                     std::to_string(game->geometry.width) + "x" + std::to_string(game->geometry.height)
+               : std::string("none"));
 
   // To the tray, and back by the tray item.
   button(78);
   ASSERT_TRUE(x::WaitFor([&] { return !Game(); }, 10s));
   const std::string tray = std::string("\"") + TARNHOLD_TRAY_HOST + "\"";
-  ASSERT_EQ(Command(tray + " --wait-item 10"), 0);
+  ASSERT_TRUE(Logged(std::regex("tray-added Tarnhold"), 10s)) << ReadText(log_);
+  ASSERT_EQ(Command(tray + " --wait-item 30"), 0) << ReadText(log_);
   ASSERT_EQ(Command(tray + " --activate Tarnhold"), 0);
   ASSERT_TRUE(x::WaitFor([&] { return Game().has_value(); }, 10s));
   ASSERT_EQ(Command(tray + " --wait-none 10"), 0);

@@ -41,7 +41,7 @@ GdiHandle LinuxGraphics::CreateCompatibleDC(std::uintptr_t) {
 }
 
 GdiHandle LinuxGraphics::CreateDIBSection(GdiHandle dc, const BitmapHeader& header) {
-  if (dcs_.count(dc) == 0 || header.bitCount != 32 || header.width <= 0 || header.height == 0) return 0;
+  if (!dcs_.contains(dc) || header.bitCount != 32 || header.width <= 0 || header.height == 0) return 0;
   const int height = std::abs(header.height);
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, header.width, height);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -55,7 +55,7 @@ GdiHandle LinuxGraphics::CreateDIBSection(GdiHandle dc, const BitmapHeader& head
 
 GdiHandle LinuxGraphics::SelectObject(GdiHandle dc, GdiHandle object) {
   const auto it = dcs_.find(dc);
-  if (it == dcs_.end() || (object != stockBitmap_ && bitmaps_.count(object) == 0)) return 0;
+  if (it == dcs_.end() || (object != stockBitmap_ && !bitmaps_.contains(object))) return 0;
   return std::exchange(it->second, object);
 }
 
@@ -74,7 +74,7 @@ bool LinuxGraphics::DeleteObject(GdiHandle object) {
 bool LinuxGraphics::DeleteDC(GdiHandle dc) { return dcs_.erase(dc) == 1; }
 
 int LinuxGraphics::GdipCreateFromHDC(GdiHandle dc, GdiHandle& graphics) {
-  if (dcs_.count(dc) == 0) return kInvalidParameter;
+  if (!dcs_.contains(dc)) return kInvalidParameter;
   graphics = Next();
   graphics_[graphics] = dc;
   return kOk;

@@ -14,7 +14,7 @@ namespace tarnhold::platform::linux_backend {
 
 namespace {
 
-constexpr double kTwips = 15.0;
+constexpr double kTwipsPerPixel = 15.0;
 
 // Runs in every frame before the page's own scripts. The engine reports
 // policy decisions for every frame but loads only for the main one; this
@@ -99,8 +99,7 @@ void Answer(WebKitURISchemeRequest* request, GBytes* bytes, const char* mime) {
 
 // --- The web context ------------------------------------------------------------
 
-WebRuntime::WebRuntime() {
-  context_ = webkit_web_context_new();
+WebRuntime::WebRuntime() : context_(webkit_web_context_new()) {
   // Ruffle reads the page's languages to pick its own, and fails under the
   // C locale that a service or test environment may have.
   const gchar* languages[] = {"en-US", "en", nullptr};
@@ -204,8 +203,11 @@ void WebRuntime::Serve(WebKitURISchemeRequest* request) {
 
 LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name, const GdkRectangle& pixels,
                            BrowserEvents& events)
-    : name_(std::move(name)), trace_(form.Name() + "." + name_), events_(events) {
-  content_ = webkit_user_content_manager_new();
+    : name_(std::move(name)),
+      trace_(form.Name() + "." + name_),
+      events_(events),
+      content_(webkit_user_content_manager_new()),
+      view_(web.NewView(content_)) {
   WebKitUserScript* script =
       webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
@@ -213,7 +215,6 @@ LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name,
   webkit_user_script_unref(script);
   webkit_user_content_manager_register_script_message_handler(content_, "tarnhold");
   g_signal_connect(content_, "script-message-received::tarnhold", G_CALLBACK(&LinuxBrowser::OnMessage), this);
-  view_ = web.NewView(content_);
   g_signal_connect(view_, "decide-policy", G_CALLBACK(&LinuxBrowser::OnPolicy), this);
   g_signal_connect(view_, "load-changed", G_CALLBACK(&LinuxBrowser::OnLoad), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&LinuxBrowser::OnFailed), this);
@@ -328,7 +329,8 @@ void LinuxBrowser::OnLoad(WebKitWebView* view, WebKitLoadEvent event, gpointer s
   }
 }
 
-gboolean LinuxBrowser::OnFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self) {
+gboolean LinuxBrowser::OnFailed(WebKitWebView*, WebKitLoadEvent, const gchar* uri, GError* error,
+                                gpointer self) {
   auto* browser = static_cast<LinuxBrowser*>(self);
   Log("load-failed", browser->trace_ + " " + (uri != nullptr ? uri : "") + " " + error->message);
   if (browser->loading_) {
@@ -386,7 +388,7 @@ void LinuxFlash::SetVisible(bool visible) {
 }
 
 void LinuxFlash::SetExtent(const std::string& property, double twips) {
-  const int pixels = TwipsToPixels(twips, kTwips);
+  const int pixels = TwipsToPixels(twips, kTwipsPerPixel);
   if (property == "Left") {
     pixels_.x = pixels;
   } else if (property == "Top") {
@@ -481,7 +483,7 @@ std::string LinuxFlash::PlayerPage() const {
                         ",menu:" + (Property("Menu").empty() || True(Property("Menu")) ? "true" : "false") +
                         ",quality:" + JsString(quality.empty() ? "high" : quality) +
                         ",wmode:" + JsString(Property("Wmode").empty() ? "window" : Property("Wmode")) +
-                        ",autoplay:\"on\",unmuteOverlay:\"hidden\",splashScreen:false,letterbox:\"on\"" +
+                        R"(,autoplay:"on",unmuteOverlay:"hidden",splashScreen:false,letterbox:"on")" +
                         ",publicPath:" + JsString(ruffle) + ",polyfills:false,logLevel:\"warn\"}";
   return "<!doctype html><html><head><meta charset=\"utf-8\"><style>"
          "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"

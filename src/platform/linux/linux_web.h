@@ -70,7 +70,7 @@ class LinuxBrowser final : public Browser {
   static gboolean OnPolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                            gpointer self);
   static void OnLoad(WebKitWebView* view, WebKitLoadEvent event, gpointer self);
-  static gboolean OnFailed(WebKitWebView* view, WebKitLoadEvent event, gchar* uri, GError* error,
+  static gboolean OnFailed(WebKitWebView* view, WebKitLoadEvent event, const gchar* uri, GError* error,
                            gpointer self);
   static void OnMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer self);
   static gboolean OnDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);

@@ -15,7 +15,7 @@ namespace tarnhold::platform::linux_backend {
 
 namespace {
 
-constexpr double kTwips = 15.0;
+constexpr double kTwipsPerPixel = 15.0;
 
 const char* CursorName(MousePointer pointer) {
   switch (pointer) {
@@ -137,13 +137,13 @@ Picture DecodePicture(const unsigned char* bytes, std::size_t size) {
 double LinuxScreen::Width() const {
   GdkRectangle r{};
   gdk_monitor_get_geometry(PrimaryMonitor(), &r);
-  return r.width * kTwips;
+  return r.width * kTwipsPerPixel;
 }
 
 double LinuxScreen::Height() const {
   GdkRectangle r{};
   gdk_monitor_get_geometry(PrimaryMonitor(), &r);
-  return r.height * kTwips;
+  return r.height * kTwipsPerPixel;
 }
 
 LinuxRuntime::LinuxRuntime(const PathMap& paths) : paths_(paths) {
@@ -247,10 +247,10 @@ LinuxControl::LinuxControl(LinuxWindow& window, const ControlDesign& design, Con
       picture_(std::move(picture)) {}
 
 GdkRectangle LinuxControl::Pixels() const {
-  const int x = TwipsToPixels(left_, kTwips);
-  const int y = TwipsToPixels(top_, kTwips);
-  return GdkRectangle{x, y, TwipsToPixels(left_ + width_, kTwips) - x,
-                      TwipsToPixels(top_ + height_, kTwips) - y};
+  const int x = TwipsToPixels(left_, kTwipsPerPixel);
+  const int y = TwipsToPixels(top_, kTwipsPerPixel);
+  return GdkRectangle{x, y, TwipsToPixels(left_ + width_, kTwipsPerPixel) - x,
+                      TwipsToPixels(top_ + height_, kTwipsPerPixel) - y};
 }
 
 void LinuxControl::SetVisible(bool visible) {
@@ -282,8 +282,8 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
       name_(design.name),
       events_(events),
       scaleUnit_(design.scaleUnit),
-      handle_(runtime.Register(this)) {
-  window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+      handle_(runtime.Register(this)),
+      window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
   g_object_ref_sink(window_);
   gtk_window_set_decorated(Gtk(), FALSE);
   gtk_window_set_resizable(Gtk(), TRUE);
@@ -307,8 +307,8 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
   g_signal_connect(window_, "delete-event", G_CALLBACK(&LinuxWindow::OnDelete), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&LinuxWindow::OnState), this);
 
-  bounds_ = GdkRectangle{0, 0, TwipsToPixels(design.clientWidth, kTwips),
-                         TwipsToPixels(design.clientHeight, kTwips)};
+  bounds_ = GdkRectangle{0, 0, TwipsToPixels(design.clientWidth, kTwipsPerPixel),
+                         TwipsToPixels(design.clientHeight, kTwipsPerPixel)};
   gtk_window_set_default_size(Gtk(), std::max(bounds_.width, 1), std::max(bounds_.height, 1));
   gtk_window_move(Gtk(), 0, 0);
   if (design.programIcon && runtime.ProgramIcon() != nullptr) {
@@ -337,7 +337,8 @@ void LinuxWindow::SetCaption(const std::string& text) {
 
 void LinuxWindow::SetIcon(IconRef icon) {
   icon_ = icon;
-  gtk_window_set_icon(Gtk(), reinterpret_cast<GdkPixbuf*>(icon));
+  // An icon crosses the seam as the number of its native object.
+  gtk_window_set_icon(Gtk(), reinterpret_cast<GdkPixbuf*>(icon));  // NOLINT(performance-no-int-to-ptr)
 }
 
 void LinuxWindow::Show(Window* owner) {
@@ -404,7 +405,7 @@ void LinuxWindow::Place(const GdkRectangle& bounds) {
 
 void LinuxWindow::SetEdge(double twips, bool horizontal, bool size) {
   GdkRectangle r = bounds_;
-  const int pixels = TwipsToPixels(twips, kTwips);
+  const int pixels = TwipsToPixels(twips, kTwipsPerPixel);
   if (size) {
     (horizontal ? r.width : r.height) = pixels;
   } else {
@@ -413,10 +414,10 @@ void LinuxWindow::SetEdge(double twips, bool horizontal, bool size) {
   Place(r);
 }
 
-double LinuxWindow::Left() const { return PixelsToTwips(bounds_.x, kTwips); }
-double LinuxWindow::Top() const { return PixelsToTwips(bounds_.y, kTwips); }
-double LinuxWindow::Width() const { return PixelsToTwips(bounds_.width, kTwips); }
-double LinuxWindow::Height() const { return PixelsToTwips(bounds_.height, kTwips); }
+double LinuxWindow::Left() const { return PixelsToTwips(bounds_.x, kTwipsPerPixel); }
+double LinuxWindow::Top() const { return PixelsToTwips(bounds_.y, kTwipsPerPixel); }
+double LinuxWindow::Width() const { return PixelsToTwips(bounds_.width, kTwipsPerPixel); }
+double LinuxWindow::Height() const { return PixelsToTwips(bounds_.height, kTwipsPerPixel); }
 void LinuxWindow::SetLeft(double twips) { SetEdge(twips, true, false); }
 void LinuxWindow::SetTop(double twips) { SetEdge(twips, false, false); }
 void LinuxWindow::SetWidth(double twips) { SetEdge(twips, true, true); }
@@ -555,7 +556,8 @@ void LinuxWindow::SetLayered(cairo_surface_t* picture, int x, int y, int width, 
 // --- Input ------------------------------------------------------------------------
 
 LinuxControl* LinuxWindow::ControlAt(int x, int y) const {
-  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
+  // Top-most first. (No reverse view: this compiler's ranges are too new for the linter's.)
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {  // NOLINT(modernize-loop-convert)
     if ((*it)->Visible() && Contains((*it)->Pixels(), x, y)) return it->get();
   }
   return nullptr;
@@ -593,8 +595,8 @@ gboolean LinuxWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self)
     LinuxControl* target = window->pressed_ != nullptr ? window->pressed_ : window->ControlAt(x, y);
     window->pressed_ = target;
     if (target != nullptr) {
-      const double tx = PixelsToTwips(x, kTwips) - target->Left();
-      const double ty = PixelsToTwips(y, kTwips) - target->Top();
+      const double tx = PixelsToTwips(x, kTwipsPerPixel) - target->Left();
+      const double ty = PixelsToTwips(y, kTwipsPerPixel) - target->Top();
       if (target->Events() != nullptr) Dispatch([&] { target->Events()->MouseDown(button, shift, tx, ty); });
     } else {
       Dispatch([&] { window->events_.MouseDown(button, shift, x * scale, y * scale); });
@@ -606,8 +608,8 @@ gboolean LinuxWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self)
   LinuxControl* pressed = window->pressed_;
   window->pressed_ = nullptr;
   if (pressed != nullptr) {
-    const double tx = PixelsToTwips(x, kTwips) - pressed->Left();
-    const double ty = PixelsToTwips(y, kTwips) - pressed->Top();
+    const double tx = PixelsToTwips(x, kTwipsPerPixel) - pressed->Left();
+    const double ty = PixelsToTwips(y, kTwipsPerPixel) - pressed->Top();
     ControlEvents* events = pressed->Events();
     if (events != nullptr) {
       Dispatch([&] { events->MouseUp(button, shift, tx, ty); });
@@ -632,8 +634,8 @@ gboolean LinuxWindow::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self)
   LinuxControl* target = window->pressed_ != nullptr ? window->pressed_ : window->ControlAt(x, y);
   if (target != nullptr) {
     if (target->Events() == nullptr) return TRUE;
-    const double tx = PixelsToTwips(x, kTwips) - target->Left();
-    const double ty = PixelsToTwips(y, kTwips) - target->Top();
+    const double tx = PixelsToTwips(x, kTwipsPerPixel) - target->Left();
+    const double ty = PixelsToTwips(y, kTwipsPerPixel) - target->Top();
     Dispatch([&] { target->Events()->MouseMove(buttons, shift, tx, ty); });
     return TRUE;
   }
@@ -739,9 +741,10 @@ Browser& LinuxWindow::AddBrowser(const std::string& name, double left, double to
                                  double height, BrowserEvents& events) {
   if (HostsControlNamed(name)) throw Error("there is already a control named " + name);
   if (width < 0 || height < 0) throw Error("invalid property value");
-  const int x = TwipsToPixels(left, kTwips);
-  const int y = TwipsToPixels(top, kTwips);
-  const GdkRectangle pixels{x, y, TwipsToPixels(width, kTwips), TwipsToPixels(height, kTwips)};
+  const int x = TwipsToPixels(left, kTwipsPerPixel);
+  const int y = TwipsToPixels(top, kTwipsPerPixel);
+  const GdkRectangle pixels{x, y, TwipsToPixels(width, kTwipsPerPixel),
+                            TwipsToPixels(height, kTwipsPerPixel)};
   browsers_.push_back(std::make_unique<LinuxBrowser>(runtime_.Web(), *this, name, pixels, events));
   return *browsers_.back();
 }
