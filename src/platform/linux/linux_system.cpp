@@ -1,6 +1,5 @@
 #include "platform/linux/linux_system.h"
 
-#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/ansi_iconv.h"
 #include "platform/error.h"
 
 // The process's environment block, for names that differ in case only.
@@ -112,27 +112,7 @@ LinuxCodePage::LinuxCodePage() : name_("WINDOWS-1252") {
   }
 }
 
-// iconv without //TRANSLIT: a character the code page lacks is "?", not a
-// look-alike, as the system's conversion without best fit answers.
-unsigned LinuxCodePage::AnsiCode(char16_t unit) const {
-  iconv_t converter = ::iconv_open(name_.c_str(), "UTF-16LE");
-  // iconv_open answers (iconv_t)-1 on failure.
-  // NOLINTNEXTLINE(performance-no-int-to-ptr): that is the documented failure value
-  if (converter == reinterpret_cast<iconv_t>(-1)) throw Error("no conversion to code page " + name_);
-  std::array<char, 2> in = {static_cast<char>(unit & 0xFFU), static_cast<char>(unit >> 8U)};
-  std::array<char, 8> out{};
-  char* inPtr = in.data();
-  char* outPtr = out.data();
-  std::size_t inLeft = in.size();
-  std::size_t outLeft = out.size();
-  const std::size_t done = ::iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
-  ::iconv_close(converter);
-  const std::size_t bytes = out.size() - outLeft;
-  if (done == static_cast<std::size_t>(-1) || bytes == 0 || bytes > 2) return 0x3F;
-  const auto lead = static_cast<unsigned char>(out[0]);
-  if (bytes == 1) return lead;
-  return (static_cast<unsigned>(lead) << 8U) | static_cast<unsigned char>(out[1]);
-}
+unsigned LinuxCodePage::AnsiCode(char16_t unit) const { return AnsiCodeThroughIconv(name_.c_str(), unit); }
 
 // --- Resources and libraries ---------------------------------------------------------
 

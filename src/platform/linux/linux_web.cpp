@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "build_config.h"
 #include "platform/error.h"
 #include "platform/geometry.h"
 #include "platform/linux/linux_log.h"
@@ -475,7 +474,7 @@ void LinuxFlash::Start() {
 std::string LinuxFlash::PlayerPage() const {
   const std::string access = Property("AllowScriptAccess");
   const bool scripting = g_ascii_strcasecmp(access.c_str(), "never") != 0;
-  const std::string quality = Property("Quality2").empty() ? Property("Quality") : Property("Quality2");
+  const std::string quality = Property("Quality2");
   const std::string ruffle = std::string(WebRuntime::kScheme) + "://player/ruffle/";
   std::string options = "{url:" + JsString("movie") + ",parameters:" + JsString(Property("flashVars")) +
                         ",allowScriptAccess:" + (scripting ? "true" : "false") +
@@ -483,8 +482,9 @@ std::string LinuxFlash::PlayerPage() const {
                         ",menu:" + (Property("Menu").empty() || True(Property("Menu")) ? "true" : "false") +
                         ",quality:" + JsString(quality.empty() ? "high" : quality) +
                         ",wmode:" + JsString(Property("Wmode").empty() ? "window" : Property("Wmode")) +
-                        R"(,autoplay:"on",unmuteOverlay:"hidden",splashScreen:false,letterbox:"on")" +
-                        ",publicPath:" + JsString(ruffle) + ",polyfills:false,logLevel:\"warn\"}";
+                        R"(,autoplay:"on",unmuteOverlay:"hidden",splashScreen:false,letterbox:"on"})";
+  // Where the emulator finds its WebAssembly is read as ruffle.js loads.
+  const std::string config = "{publicPath:" + JsString(ruffle) + R"(,polyfills:false,logLevel:"warn"})";
   return "<!doctype html><html><head><meta charset=\"utf-8\"><style>"
          "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"
          "#stage,ruffle-player{display:block;width:100%;height:100%}</style></head><body>"
@@ -497,14 +497,13 @@ std::string LinuxFlash::PlayerPage() const {
          "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
          "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
          "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
-         options + ";</script><script src=\"" + ruffle +
+         config + ";</script><script src=\"" + ruffle +
          "ruffle.js\"></script><script>"
          "try{var player=window.RufflePlayer.newest().createPlayer();"
          "document.getElementById('stage').appendChild(player);"
-         "var face=player.ruffle?player.ruffle():player;"
-         "Promise.resolve(face.load(" +
+         "player.ruffle().load(" +
          options +
-         ")).then(function(){post('player-loaded','');},function(e){post('player-error',String(e));});"
+         ").then(function(){post('player-loaded','');},function(e){post('player-error',String(e));});"
          "}catch(e){post('player-error',String(e));}"
          "</script></body></html>";
 }

@@ -105,19 +105,6 @@ cairo_region_t* OpaqueRegion(cairo_surface_t* picture) {
 
 // --- Pictures -------------------------------------------------------------------
 
-Picture& Picture::operator=(Picture&& other) noexcept {
-  if (this != &other) {
-    if (pixbuf != nullptr) g_object_unref(pixbuf);
-    pixbuf = other.pixbuf;
-    other.pixbuf = nullptr;
-  }
-  return *this;
-}
-
-Picture::~Picture() {
-  if (pixbuf != nullptr) g_object_unref(pixbuf);
-}
-
 Picture DecodePicture(const unsigned char* bytes, std::size_t size) {
   if (bytes == nullptr || size == 0) return {};
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
@@ -146,16 +133,10 @@ double LinuxScreen::Height() const {
   return r.height * kTwipsPerPixel;
 }
 
-LinuxRuntime::LinuxRuntime(const PathMap& paths) : paths_(paths) {
-  Picture icon = DecodePicture(icon::kTarnhold, icon::kTarnholdSize);
-  icon_ = icon.pixbuf;
-  icon.pixbuf = nullptr;
-}
+LinuxRuntime::LinuxRuntime(const PathMap& paths)
+    : paths_(paths), icon_(DecodePicture(icon::kTarnhold, icon::kTarnholdSize)) {}
 
-LinuxRuntime::~LinuxRuntime() {
-  web_.reset();
-  if (icon_ != nullptr) g_object_unref(icon_);
-}
+LinuxRuntime::~LinuxRuntime() = default;
 
 std::unique_ptr<Window> LinuxRuntime::NewWindow(const WindowDesign& design, WindowEvents& events) {
   return std::make_unique<LinuxWindow>(*this, design, events);
@@ -234,46 +215,19 @@ gboolean LinuxTimer::Fire(gpointer self) {
 
 LinuxControl::LinuxControl(LinuxWindow& window, const ControlDesign& design, ControlEvents* events,
                            Picture picture)
-    : window_(window),
-      name_(design.name),
-      kind_(design.kind),
-      foreColor_(design.foreColor),
-      events_(events),
-      visible_(design.visible),
-      left_(design.left),
-      top_(design.top),
-      width_(design.width),
-      height_(design.height),
+    : WindowlessControl(design, events, kTwipsPerPixel, kTwipsPerPixel),
+      window_(window),
       picture_(std::move(picture)) {}
 
-GdkRectangle LinuxControl::Pixels() const {
-  const int x = TwipsToPixels(left_, kTwipsPerPixel);
-  const int y = TwipsToPixels(top_, kTwipsPerPixel);
-  return GdkRectangle{x, y, TwipsToPixels(left_ + width_, kTwipsPerPixel) - x,
-                      TwipsToPixels(top_ + height_, kTwipsPerPixel) - y};
+namespace {
+GdkRectangle Gdk(const PixelRect& r) {
+  return GdkRectangle{r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
+}  // namespace
 
-void LinuxControl::SetVisible(bool visible) {
-  if (visible == visible_) return;
-  visible_ = visible;
-  window_.Invalidate(Pixels());
-}
+GdkRectangle LinuxControl::Area() const { return Gdk(Pixels()); }
 
-void LinuxControl::Changed(double& field, double value) {
-  if (field == value) return;
-  const GdkRectangle before = Pixels();
-  field = value;
-  if (visible_) {
-    window_.Invalidate(before);
-    window_.Invalidate(Pixels());
-  }
-}
-
-void LinuxControl::SetCaption(const std::string& text) {
-  if (text == caption_) return;
-  caption_ = text;
-  if (visible_) window_.Invalidate(Pixels());
-}
+void LinuxControl::Repaint(const PixelRect& pixels) { window_.Invalidate(Gdk(pixels)); }
 
 // --- Windows ----------------------------------------------------------------------
 
@@ -472,7 +426,7 @@ Control& LinuxWindow::AddControl(const ControlDesign& design, ControlEvents* eve
   Picture picture;
   if (design.kind == ControlKind::Image) picture = DecodePicture(design.picture, design.pictureSize);
   controls_.push_back(std::make_unique<LinuxControl>(*this, design, events, std::move(picture)));
-  if (design.visible) Invalidate(controls_.back()->Pixels());
+  if (design.visible) Invalidate(controls_.back()->Area());
   return *controls_.back();
 }
 
@@ -505,7 +459,7 @@ gboolean LinuxWindow::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   for (const auto& control : window->controls_) {
     if (!control->Visible()) continue;
-    const GdkRectangle r = control->Pixels();
+    const GdkRectangle r = control->Area();
     if (r.width <= 0 || r.height <= 0) continue;
     if (control->IsLabel()) {
       if (control->Caption().empty()) continue;
@@ -523,14 +477,14 @@ gboolean LinuxWindow::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
     }
     const Picture& picture = control->Image();
     if (!picture) continue;
-    const int w = gdk_pixbuf_get_width(picture.pixbuf);
-    const int h = gdk_pixbuf_get_height(picture.pixbuf);
+    const int w = gdk_pixbuf_get_width(picture.get());
+    const int h = gdk_pixbuf_get_height(picture.get());
     cairo_save(cr);
     cairo_rectangle(cr, r.x, r.y, r.width, r.height);
     cairo_clip(cr);
     cairo_translate(cr, r.x, r.y);
     cairo_scale(cr, static_cast<double>(r.width) / w, static_cast<double>(r.height) / h);
-    gdk_cairo_set_source_pixbuf(cr, picture.pixbuf, 0, 0);
+    gdk_cairo_set_source_pixbuf(cr, picture.get(), 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
     cairo_paint(cr);
     cairo_restore(cr);
@@ -558,7 +512,7 @@ void LinuxWindow::SetLayered(cairo_surface_t* picture, int x, int y, int width, 
 LinuxControl* LinuxWindow::ControlAt(int x, int y) const {
   // Top-most first. (No reverse view: this compiler's ranges are too new for the linter's.)
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {  // NOLINT(modernize-loop-convert)
-    if ((*it)->Visible() && Contains((*it)->Pixels(), x, y)) return it->get();
+    if ((*it)->Visible() && (*it)->Covers(x, y)) return it->get();
   }
   return nullptr;
 }

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/dispatch.h"
 #include "platform/window.h"
+#include "platform/windowless.h"
 
 namespace tarnhold::platform::linux_backend {
 
@@ -23,18 +25,11 @@ class LinuxFlash;
 class WebRuntime;
 class PathMap;
 
-// A decoded picture for an image control; empty when it could not be decoded.
-struct Picture {
-  GdkPixbuf* pixbuf = nullptr;
-  Picture() = default;
-  explicit Picture(GdkPixbuf* p) : pixbuf(p) {}
-  Picture(Picture&& other) noexcept : pixbuf(other.pixbuf) { other.pixbuf = nullptr; }
-  Picture& operator=(Picture&& other) noexcept;
-  Picture(const Picture&) = delete;
-  Picture& operator=(const Picture&) = delete;
-  ~Picture();
-  explicit operator bool() const { return pixbuf != nullptr; }
+struct GObjectUnref {
+  void operator()(gpointer object) const { g_object_unref(object); }
 };
+// A decoded picture for an image control; empty when it could not be decoded.
+using Picture = std::unique_ptr<GdkPixbuf, GObjectUnref>;
 
 Picture DecodePicture(const unsigned char* bytes, std::size_t size);
 
@@ -68,7 +63,7 @@ class LinuxRuntime final : public WindowRuntime {
 
   WebRuntime& Web();
   const PathMap& Paths() const { return paths_; }
-  GdkPixbuf* ProgramIcon() const { return icon_; }
+  GdkPixbuf* ProgramIcon() const { return icon_.get(); }
   // Whether a window manager runs: without one, minimising and keeping
   // owned windows with their owner are this backend's own work.
   bool HasWindowManager() const;
@@ -79,7 +74,7 @@ class LinuxRuntime final : public WindowRuntime {
   std::map<std::uintptr_t, LinuxWindow*> windows_;
   std::uintptr_t nextHandle_ = 0x1000;
   std::unique_ptr<WebRuntime> web_;
-  GdkPixbuf* icon_ = nullptr;
+  Picture icon_;
 };
 
 class LinuxTimer final : public Timer {
@@ -99,42 +94,15 @@ class LinuxTimer final : public Timer {
   std::function<void()> tick_;
 };
 
-class LinuxControl final : public Control {
+class LinuxControl final : public WindowlessControl {
  public:
   LinuxControl(LinuxWindow& window, const ControlDesign& design, ControlEvents* events, Picture picture);
-  const std::string& Name() const override { return name_; }
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override;
-  double Left() const override { return left_; }
-  void SetLeft(double twips) override { Changed(left_, twips); }
-  double Top() const override { return top_; }
-  void SetTop(double twips) override { Changed(top_, twips); }
-  double Width() const override { return width_; }
-  void SetWidth(double twips) override { Changed(width_, twips); }
-  double Height() const override { return height_; }
-  void SetHeight(double twips) override { Changed(height_, twips); }
-  MousePointer Pointer() const override { return pointer_; }
-  void SetPointer(MousePointer pointer) override { pointer_ = pointer; }
-  std::string Caption() const override { return caption_; }
-  void SetCaption(const std::string& text) override;
-
-  ControlEvents* Events() const { return events_; }
-  GdkRectangle Pixels() const;
-  bool IsLabel() const { return kind_ == ControlKind::Label; }
-  std::uint32_t ForeColor() const { return foreColor_; }
+  GdkRectangle Area() const;
   const Picture& Image() const { return picture_; }
 
  private:
-  void Changed(double& field, double value);
+  void Repaint(const PixelRect& pixels) override;
   LinuxWindow& window_;
-  std::string name_;
-  ControlKind kind_;
-  std::uint32_t foreColor_;
-  ControlEvents* events_;
-  bool visible_;
-  double left_, top_, width_, height_;
-  MousePointer pointer_ = MousePointer::Default;
-  std::string caption_;
   Picture picture_;
 };
 
@@ -235,15 +203,5 @@ class LinuxWindow final : public Window {
   std::vector<std::unique_ptr<LinuxBrowser>> browsers_;
   std::vector<std::unique_ptr<LinuxFlash>> flash_;
 };
-
-// Every handler call goes through here: a failing handler is abandoned and
-// the program goes on; nothing unwinds through GTK's frames.
-template <class Handler>
-void Dispatch(Handler&& handler) noexcept {
-  try {
-    handler();
-  } catch (...) {
-  }
-}
 
 }  // namespace tarnhold::platform::linux_backend

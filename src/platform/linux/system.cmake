@@ -14,6 +14,7 @@ add_library(tarnhold_linux_system STATIC
   ${CMAKE_CURRENT_LIST_DIR}/linux_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_download.cpp
+  ${PROJECT_SOURCE_DIR}/src/platform/ansi_iconv.cpp
 )
 target_link_libraries(tarnhold_linux_system
   PUBLIC tarnhold_core

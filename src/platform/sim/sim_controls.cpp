@@ -1,8 +1,8 @@
 // The simulated browser, run-time controls, shell and code page.
-#include <iconv.h>
 
 #include <cstdio>
 
+#include "platform/ansi_iconv.h"
 #include "platform/sim/sim_platform.h"
 
 namespace tarnhold::platform::sim {
@@ -193,25 +193,8 @@ void SimPlatform::StartProcessAfterEnd(const std::string& commandLine, int windo
   Record("Shell.StartProcessAfterEnd", std::to_string(windowStyle) + " " + commandLine);
 }
 
-// The code page's own tables, through iconv: what the system would answer.
 unsigned SimPlatform::AnsiCode(char16_t unit) const {
-  const char* name = codePage_ == 936 ? "CP936" : "CP1252";
-  iconv_t cd = iconv_open(name, "UTF-16LE");
-  // iconv_open answers (iconv_t)-1 on failure.
-  if (reinterpret_cast<std::intptr_t>(cd) == -1) throw Error("no such code page");
-  char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-  char out[8] = {};
-  char* inPtr = in;
-  char* outPtr = out;
-  std::size_t inLeft = sizeof in;
-  std::size_t outLeft = sizeof out;
-  const std::size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
-  iconv_close(cd);
-  const std::size_t bytes = sizeof out - outLeft;
-  if (done == static_cast<std::size_t>(-1) || bytes == 0 || bytes > 2) return 0x3F;
-  const auto b0 = static_cast<unsigned char>(out[0]);
-  if (bytes == 1) return b0;
-  return (static_cast<unsigned>(b0) << 8) | static_cast<unsigned char>(out[1]);
+  return AnsiCodeThroughIconv(codePage_ == 936 ? "CP936" : "CP1252", unit);
 }
 
 }  // namespace tarnhold::platform::sim

@@ -230,50 +230,17 @@ void Win32Timer::FireIfDue(ULONGLONG now, ULONGLONG period) {
 
 Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events,
                            Picture picture)
-    : window_(window),
-      name_(design.name),
-      kind_(design.kind),
-      foreColor_(RGB(design.foreColor >> 16 & 0xFF, design.foreColor >> 8 & 0xFF, design.foreColor & 0xFF)),
-      events_(events),
-      visible_(design.visible),
-      left_(design.left),
-      top_(design.top),
-      width_(design.width),
-      height_(design.height),
+    : WindowlessControl(design, events, window.TppX(), window.TppY()),
+      window_(window),
       picture_(std::move(picture)) {}
 
 RECT Win32Control::PixelRect() const {
-  const double x = window_.TppX();
-  const double y = window_.TppY();
-  return RECT{TwipsToPixels(left_, x), TwipsToPixels(top_, y), TwipsToPixels(left_ + width_, x),
-              TwipsToPixels(top_ + height_, y)};
+  const platform::PixelRect p = Pixels();
+  return RECT{p.left, p.top, p.right, p.bottom};
 }
 
-void Win32Control::SetVisible(bool visible) {
-  if (visible == visible_) return;
-  visible_ = visible;
-  window_.Invalidate(PixelRect());
-}
-
-void Win32Control::Changed(double& field, double value) {
-  if (field == value) return;
-  const RECT before = PixelRect();
-  field = value;
-  if (visible_) {
-    window_.Invalidate(before);
-    window_.Invalidate(PixelRect());
-  }
-}
-
-void Win32Control::SetLeft(double twips) { Changed(left_, twips); }
-void Win32Control::SetTop(double twips) { Changed(top_, twips); }
-void Win32Control::SetWidth(double twips) { Changed(width_, twips); }
-void Win32Control::SetHeight(double twips) { Changed(height_, twips); }
-
-void Win32Control::SetCaption(const std::string& text) {
-  if (text == caption_) return;
-  caption_ = text;
-  if (visible_) window_.Invalidate(PixelRect());
+void Win32Control::Repaint(const platform::PixelRect& pixels) {
+  window_.Invalidate(RECT{pixels.left, pixels.top, pixels.right, pixels.bottom});
 }
 
 // --- Windows ------------------------------------------------------------------
@@ -511,7 +478,8 @@ void Win32Window::DrawControls(HDC dc, const RECT& area) const {
     if (control->IsLabel()) {
       if (control->Caption().empty()) continue;
       const std::wstring text = Wide(control->Caption());
-      ::SetTextColor(dc, control->ForeColor());
+      const std::uint32_t c = control->ForeColor();
+      ::SetTextColor(dc, RGB(c >> 16 & 0xFF, c >> 8 & 0xFF, c & 0xFF));
       ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_LEFT | DT_TOP | DT_NOPREFIX);
       continue;
     }

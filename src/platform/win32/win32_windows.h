@@ -5,10 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/dispatch.h"
 #include "platform/win32/win32_gdi.h"
 #include "platform/win32/win32_ole.h"
 #include "platform/win32/win32_util.h"
 #include "platform/window.h"
+#include "platform/windowless.h"
 
 namespace tarnhold::platform::win32 {
 
@@ -118,42 +120,15 @@ class Win32Timer final : public Timer {
   std::function<void()> tick_;
 };
 
-class Win32Control final : public Control {
+class Win32Control final : public WindowlessControl {
  public:
   Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events, Picture picture);
-  const std::string& Name() const override { return name_; }
-  bool Visible() const override { return visible_; }
-  void SetVisible(bool visible) override;
-  double Left() const override { return left_; }
-  void SetLeft(double twips) override;
-  double Top() const override { return top_; }
-  void SetTop(double twips) override;
-  double Width() const override { return width_; }
-  void SetWidth(double twips) override;
-  double Height() const override { return height_; }
-  void SetHeight(double twips) override;
-  MousePointer Pointer() const override { return pointer_; }
-  void SetPointer(MousePointer pointer) override { pointer_ = pointer; }
-  std::string Caption() const override { return caption_; }
-  void SetCaption(const std::string& text) override;
-
-  ControlEvents* Events() const { return events_; }
   RECT PixelRect() const;
-  bool IsLabel() const { return kind_ == ControlKind::Label; }
-  COLORREF ForeColor() const { return foreColor_; }
   const Picture& Image() const { return picture_; }
 
  private:
-  void Changed(double& field, double value);
+  void Repaint(const platform::PixelRect& pixels) override;
   Win32Window& window_;
-  std::string name_;
-  ControlKind kind_;
-  COLORREF foreColor_;
-  ControlEvents* events_;
-  bool visible_;
-  double left_, top_, width_, height_;
-  MousePointer pointer_ = MousePointer::Default;
-  std::string caption_;
   Picture picture_;  // empty for labels and for images without one
 };
 
@@ -235,15 +210,5 @@ class Win32Window final : public Window {
   std::vector<std::unique_ptr<Win32Browser>> browsers_;
   std::vector<std::unique_ptr<Win32ActiveX>> activeX_;
 };
-
-// What every handler call goes through: a failing handler is abandoned and the
-// program goes on. Nothing unwinds through the system's frames.
-template <class Handler>
-void Dispatch(Handler&& handler) noexcept {
-  try {
-    handler();
-  } catch (...) {
-  }
-}
 
 }  // namespace tarnhold::platform::win32
