@@ -56,6 +56,7 @@ TrayIcon::~TrayIcon() {
   if (current_ == this) current_ = nullptr;
   if (indicator_ != nullptr) g_object_unref(indicator_);
   if (menu_ != nullptr) g_object_unref(menu_);
+  if (bus_ != nullptr) g_object_unref(bus_);
 }
 
 bool TrayIcon::Notify(int message, const std::vector<std::uint8_t>& record) {
@@ -78,9 +79,23 @@ bool TrayIcon::Notify(int message, const std::vector<std::uint8_t>& record) {
     g_file_set_contents((iconFolder_ + "/tarnhold.png").c_str(),
                         reinterpret_cast<const gchar*>(icon::kTarnhold),
                         static_cast<gssize>(icon::kTarnholdSize), nullptr);
+    // The item lives on the session bus, which AppIndicator opens on its
+    // own and in the background; opened here first, it gets the connection
+    // already made, and a bus that cannot be reached is said in the trace.
+    GError* error = nullptr;
+    bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+    if (bus_ == nullptr) {
+      Log("tray-bus", error != nullptr ? error->message : "no session bus");
+      g_clear_error(&error);
+    }
     const std::string id = "tarnhold-" + std::to_string(::getpid());
     indicator_ = app_indicator_new_with_path(id.c_str(), "tarnhold",
                                              APP_INDICATOR_CATEGORY_APPLICATION_STATUS, iconFolder_.c_str());
+    g_signal_connect(indicator_, APP_INDICATOR_SIGNAL_CONNECTION_CHANGED,
+                     G_CALLBACK(+[](AppIndicator*, gboolean connected, gpointer) {
+                       Log("tray-connection", connected ? "connected" : "lost");
+                     }),
+                     nullptr);
     menu_ = gtk_menu_new();
     g_object_ref_sink(menu_);
     item_ = gtk_menu_item_new_with_label(tip.c_str());

@@ -31,6 +31,7 @@ class TrayIcon {
   void* indicator_ = nullptr;  // AppIndicator, kept out of this header
   void* menu_ = nullptr;
   void* item_ = nullptr;
+  void* bus_ = nullptr;  // GDBusConnection
   std::uintptr_t window_ = 0;
   std::string iconFolder_;
 };

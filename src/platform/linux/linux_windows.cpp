@@ -277,6 +277,7 @@ LinuxWindow::~LinuxWindow() {
   for (LinuxWindow* owned : owned_) owned->owner_ = nullptr;
   if (owner_ != nullptr) std::erase(owner_->owned_, this);
   runtime_.Unregister(handle_);
+  if (applySource_ != 0) g_source_remove(applySource_);
   g_signal_handlers_disconnect_by_data(layout_, this);
   g_signal_handlers_disconnect_by_data(window_, this);
   gtk_widget_destroy(window_);
@@ -350,11 +351,29 @@ void LinuxWindow::Place(const GdkRectangle& bounds) {
   const bool resized = bounds.width != bounds_.width || bounds.height != bounds_.height;
   bounds_ = bounds;
   requested_ = bounds;
-  if (bounds.width > 0 && bounds.height > 0) {
-    gtk_window_move(Gtk(), bounds.x, bounds.y);
-    gtk_window_resize(Gtk(), bounds.width, bounds.height);
-  }
+  if (applySource_ == 0)
+    applySource_ = g_idle_add_full(G_PRIORITY_HIGH_IDLE, &LinuxWindow::Apply, this, nullptr);
   if (resized) Dispatch([&] { events_.Resized(); });
+}
+
+// The form writes its bounds one property at a time (and the frame's timer
+// places its attached windows every 10 ms); the system gets the result once,
+// in one request. GTK moves a shown window at once but sizes it later, so
+// through GTK alone a move and a size would reach the screen as two steps.
+gboolean LinuxWindow::Apply(gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  window->applySource_ = 0;
+  const GdkRectangle& b = window->bounds_;
+  if (b.width <= 0 || b.height <= 0) return G_SOURCE_REMOVE;
+  // GTK's own idea of the size agrees, so that it asks for no other.
+  gtk_window_resize(window->Gtk(), b.width, b.height);
+  GdkWindow* native = gtk_widget_get_window(window->window_);
+  if (native != nullptr) {
+    gdk_window_move_resize(native, b.x, b.y, b.width, b.height);
+  } else {
+    gtk_window_move(window->Gtk(), b.x, b.y);
+  }
+  return G_SOURCE_REMOVE;
 }
 
 void LinuxWindow::SetEdge(double twips, bool horizontal, bool size) {

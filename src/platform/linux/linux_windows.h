@@ -168,6 +168,7 @@ class LinuxWindow final : public Window {
   static gboolean OnState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
 
   void Place(const GdkRectangle& bounds);
+  static gboolean Apply(gpointer self);
   void SetEdge(double twips, bool horizontal, bool size);
   LinuxControl* ControlAt(int x, int y) const;
   void UpdateCursor(int x, int y);
@@ -194,6 +195,7 @@ class LinuxWindow final : public Window {
   // The bounds last asked of the window system and not yet confirmed: its
   // answers to earlier requests are not the window's place.
   std::optional<GdkRectangle> requested_;
+  guint applySource_ = 0;  // the bounds wait to go to the system in one request
   bool moving_ = false;
   std::vector<std::unique_ptr<LinuxControl>> controls_;  // z-order, bottom first
   LinuxControl* pressed_ = nullptr;
