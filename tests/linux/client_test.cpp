@@ -45,6 +45,11 @@ constexpr int kBandH = 200;
 const std::string kEntry = "http://127.0.0.1:18080/kvx_stable/entry/?serverid=7&username=Ayla";
 const std::string kLauncher = "http://127.0.0.1:18080/kvx_stable/bin/Kestrune.html?serverid=7&username=Ayla";
 
+// A text as a pattern that matches just that text.
+std::string Literal(const std::string& text) {
+  return std::regex_replace(text, std::regex(R"([.?*+^$()[\]{}|\\])"), "\\$&");
+}
+
 std::string ReadText(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::stringstream s;
@@ -255,7 +260,7 @@ class LinuxClient : public ::testing::Test {
     return std::nullopt;
   }
 
-  void LogIn(const x::WindowInfo& frame) {
+  void LogIn() {
     const auto page = Sized(620, 416);
     ASSERT_TRUE(page);
     ASSERT_TRUE(Logged(std::regex("painted Form2.WebBrowser1 http://127.0.0.1:18081/tarn/login/")));
@@ -263,7 +268,6 @@ class LinuxClient : public ::testing::Test {
     x::Focus(page->id);
     ASSERT_TRUE(x::Click(page->geometry.x + 308, page->geometry.y + 200));
     ASSERT_TRUE(x::TypeText("Ayla\n"));
-    (void)frame;
   }
 
   static fs::path state_;
@@ -342,15 +346,12 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   Start();
   const auto frame = Frame();
   ASSERT_TRUE(frame);
-  LogIn(*frame);
+  LogIn();
   // The hand-over: the login browser's navigation to the entry is the game's.
-  ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form2.WebBrowser1 " +
-                                std::regex_replace(kEntry, std::regex("[.?]"), "\\$&"))));
-  ASSERT_TRUE(Logged(
-      std::regex("navigation Form3.WebBrowser1 " + std::regex_replace(kEntry, std::regex("[.?]"), "\\$&"))));
+  ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form2.WebBrowser1 " + Literal(kEntry))));
+  ASSERT_TRUE(Logged(std::regex("navigation Form3.WebBrowser1 " + Literal(kEntry))));
   // The entry page's script leads on to the launcher, which is caught there.
-  ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form3.WebBrowser1 " +
-                                std::regex_replace(kLauncher, std::regex("[.?]"), "\\$&"))));
+  ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form3.WebBrowser1 " + Literal(kLauncher))));
   // The movie reports what the player handed it, once it runs.
   ASSERT_TRUE(Logged(std::regex("movie-started \\d+ "), 60s)) << ReadText(log_);
   std::smatch m;
@@ -390,7 +391,7 @@ TEST_F(LinuxClient, TheGameWindowGoesFullScreenToTheTrayAndBackToTheLoginScreen)
   Start();
   const auto frame = Frame();
   ASSERT_TRUE(frame);
-  LogIn(*frame);
+  LogIn();
   ASSERT_TRUE(Logged(std::regex("movie-started"), 60s));
   std::smatch started;
   const std::string before = ReadText(log_);
