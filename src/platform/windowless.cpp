@@ -1,6 +1,6 @@
 #include "platform/windowless.h"
 
-#include "platform/geometry.h"
+#include "platform/pointer_input.h"
 
 namespace tarnhold::platform {
 
@@ -18,15 +18,7 @@ WindowlessControl::WindowlessControl(const ControlDesign& design, ControlEvents*
       tppX_(twipsPerPixelX),
       tppY_(twipsPerPixelY) {}
 
-PixelRect WindowlessControl::Pixels() const {
-  return PixelRect{TwipsToPixels(left_, tppX_), TwipsToPixels(top_, tppY_),
-                   TwipsToPixels(left_ + width_, tppX_), TwipsToPixels(top_ + height_, tppY_)};
-}
-
-bool WindowlessControl::Covers(std::int32_t x, std::int32_t y) const {
-  const PixelRect r = Pixels();
-  return x >= r.left && y >= r.top && x < r.right && y < r.bottom;
-}
+PixelRect WindowlessControl::Pixels() const { return ControlPixels(*this, tppX_, tppY_); }
 
 void WindowlessControl::SetVisible(bool visible) {
   if (visible == visible_) return;

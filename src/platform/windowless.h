@@ -30,10 +30,8 @@ class WindowlessControl : public Control {
   ControlEvents* Events() const { return events_; }
   bool IsLabel() const { return kind_ == ControlKind::Label; }
   std::uint32_t ForeColor() const { return foreColor_; }  // 0xRRGGBB
-  // The pixels the control covers on its form, each edge rounded on its own
-  // as the runtime rounds them.
+  // The pixels the control covers on its form.
   PixelRect Pixels() const;
-  bool Covers(std::int32_t x, std::int32_t y) const;
 
  protected:
   // These pixels of the form show something else now.

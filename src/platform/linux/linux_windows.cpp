@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/error.h"
 #include "platform/geometry.h"
@@ -237,7 +238,8 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
       events_(events),
       scaleUnit_(design.scaleUnit),
       handle_(runtime.Register(this)),
-      window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)) {
+      window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
+      input_(*this, events, runtime.GetScreen(), design.scaleUnit) {
   g_object_ref_sink(window_);
   gtk_window_set_decorated(Gtk(), FALSE);
   gtk_window_set_resizable(Gtk(), TRUE);
@@ -251,6 +253,7 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
   layout_ = gtk_layout_new(nullptr, nullptr);
   gtk_widget_set_app_paintable(layout_, TRUE);
   gtk_widget_add_events(layout_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  g_signal_connect(layout_, "grab-broken-event", G_CALLBACK(&LinuxWindow::OnGrabBroken), this);
   gtk_container_add(GTK_CONTAINER(window_), layout_);
   gtk_widget_show(layout_);
   g_signal_connect(layout_, "draw", G_CALLBACK(&LinuxWindow::OnDraw), this);
@@ -445,6 +448,7 @@ Control& LinuxWindow::AddControl(const ControlDesign& design, ControlEvents* eve
   Picture picture;
   if (design.kind == ControlKind::Image) picture = DecodePicture(design.picture, design.pictureSize);
   controls_.push_back(std::make_unique<LinuxControl>(*this, design, events, std::move(picture)));
+  input_.Add(*controls_.back(), events);
   if (design.visible) Invalidate(controls_.back()->Area());
   return *controls_.back();
 }
@@ -528,16 +532,12 @@ void LinuxWindow::SetLayered(cairo_surface_t* picture, int x, int y, int width, 
 
 // --- Input ------------------------------------------------------------------------
 
-LinuxControl* LinuxWindow::ControlAt(int x, int y) const {
-  // Top-most first. (No reverse view: this compiler's ranges are too new for the linter's.)
-  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {  // NOLINT(modernize-loop-convert)
-    if ((*it)->Visible() && (*it)->Covers(x, y)) return it->get();
-  }
-  return nullptr;
+bool LinuxWindow::InClient(int x, int y) const {
+  return Contains(GdkRectangle{0, 0, bounds_.width, bounds_.height}, x, y);
 }
 
 void LinuxWindow::UpdateCursor(int x, int y) {
-  const LinuxControl* control = pressed_ != nullptr ? pressed_ : ControlAt(x, y);
+  const Control* control = input_.PointerOwner(x, y);
   const MousePointer pointer = control != nullptr ? control->Pointer() : MousePointer::Default;
   if (pointer == shownPointer_) return;
   shownPointer_ = pointer;
@@ -548,51 +548,42 @@ void LinuxWindow::UpdateCursor(int x, int y) {
   if (cursor != nullptr) g_object_unref(cursor);
 }
 
+// GDK sends a double click as a second press followed by its own
+// GDK_2BUTTON_PRESS, so the second press has already been handled as a plain
+// one when that event comes. The press is classed here instead, by the same
+// settings and the same rule GDK applies; a press after a double click starts
+// over, as it does on Windows.
+bool LinuxWindow::SecondPress(const GdkEventButton& event) {
+  GtkSettings* settings = gtk_widget_get_settings(window_);
+  gint time = 400;
+  gint distance = 5;
+  g_object_get(settings, "gtk-double-click-time", &time, "gtk-double-click-distance", &distance, nullptr);
+  const int x = static_cast<int>(std::floor(event.x));
+  const int y = static_cast<int>(std::floor(event.y));
+  const bool second = lastPress_.valid && lastPress_.button == event.button &&
+                      event.time - lastPress_.time <= static_cast<guint32>(time) &&
+                      std::abs(x - lastPress_.x) <= distance && std::abs(y - lastPress_.y) <= distance;
+  lastPress_ = second ? LastPress{} : LastPress{event.button, event.time, x, y, true};
+  return second;
+}
+
 gboolean LinuxWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self) {
   auto* window = static_cast<LinuxWindow*>(self);
   const int button = ButtonBit(event->button);
   if (button == 0) return FALSE;
+  if (event->type == GDK_2BUTTON_PRESS || event->type == GDK_3BUTTON_PRESS)
+    return TRUE;  // classed at the press
   const int x = static_cast<int>(std::floor(event->x));
   const int y = static_cast<int>(std::floor(event->y));
   const int shift = ShiftState(event->state);
-  const double scale = window->ScaleX();
-  // GTK reports a double click as a second press and then this; the runtime
-  // gets its mouse down from that second press and a DblClick here.
-  if (event->type == GDK_2BUTTON_PRESS) {
-    LinuxControl* target = window->ControlAt(x, y);
-    if (target != nullptr && target->Events() != nullptr) Dispatch([&] { target->Events()->DblClick(); });
-    return TRUE;
-  }
-  if (event->type == GDK_3BUTTON_PRESS) return TRUE;
   if (event->type == GDK_BUTTON_PRESS) {
-    LinuxControl* target = window->pressed_ != nullptr ? window->pressed_ : window->ControlAt(x, y);
-    window->pressed_ = target;
-    if (target != nullptr) {
-      const double tx = PixelsToTwips(x, kTwipsPerPixel) - target->Left();
-      const double ty = PixelsToTwips(y, kTwipsPerPixel) - target->Top();
-      if (target->Events() != nullptr) Dispatch([&] { target->Events()->MouseDown(button, shift, tx, ty); });
+    if (window->SecondPress(*event)) {
+      window->input_.DoublePress(button, shift, x, y);
     } else {
-      Dispatch([&] { window->events_.MouseDown(button, shift, x * scale, y * scale); });
-    }
-    return TRUE;
-  }
-  // A release: the control pressed gets it, and a click while the pointer is
-  // still over it.
-  LinuxControl* pressed = window->pressed_;
-  window->pressed_ = nullptr;
-  if (pressed != nullptr) {
-    const double tx = PixelsToTwips(x, kTwipsPerPixel) - pressed->Left();
-    const double ty = PixelsToTwips(y, kTwipsPerPixel) - pressed->Top();
-    ControlEvents* events = pressed->Events();
-    if (events != nullptr) {
-      Dispatch([&] { events->MouseUp(button, shift, tx, ty); });
-      if (window->ControlAt(x, y) == pressed) Dispatch([&] { events->Click(); });
+      window->input_.Press(button, shift, x, y);
     }
   } else {
-    Dispatch([&] { window->events_.MouseUp(button, shift, x * scale, y * scale); });
-    const GdkRectangle client{0, 0, window->bounds_.width, window->bounds_.height};
-    if (Contains(client, x, y) && window->ControlAt(x, y) == nullptr)
-      Dispatch([&] { window->events_.Click(); });
+    window->input_.Release(button, shift, x, y);
   }
   return TRUE;
 }
@@ -601,20 +592,16 @@ gboolean LinuxWindow::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self)
   auto* window = static_cast<LinuxWindow*>(self);
   const int x = static_cast<int>(std::floor(event->x));
   const int y = static_cast<int>(std::floor(event->y));
-  const int buttons = Buttons(event->state);
-  const int shift = ShiftState(event->state);
   window->UpdateCursor(x, y);
-  LinuxControl* target = window->pressed_ != nullptr ? window->pressed_ : window->ControlAt(x, y);
-  if (target != nullptr) {
-    if (target->Events() == nullptr) return TRUE;
-    const double tx = PixelsToTwips(x, kTwipsPerPixel) - target->Left();
-    const double ty = PixelsToTwips(y, kTwipsPerPixel) - target->Top();
-    Dispatch([&] { target->Events()->MouseMove(buttons, shift, tx, ty); });
-    return TRUE;
-  }
-  const double scale = window->ScaleX();
-  Dispatch([&] { window->events_.MouseMove(buttons, shift, x * scale, y * scale); });
+  window->input_.Move(Buttons(event->state), ShiftState(event->state), x, y);
   return TRUE;
+}
+
+// Another client's grab, or the window system's, takes the pointer from a
+// press this window holds: the press ends here, as a release would.
+gboolean LinuxWindow::OnGrabBroken(GtkWidget*, GdkEvent*, gpointer self) {
+  static_cast<LinuxWindow*>(self)->input_.CaptureLost();
+  return FALSE;
 }
 
 void LinuxWindow::TrayCallback(int mouseMessage) {
@@ -661,7 +648,8 @@ void LinuxWindow::MoveWithPointer() {
   GdkModifierType mask{};
   gdk_window_get_device_position(native, pointer, nullptr, nullptr, &mask);
   if ((mask & GDK_BUTTON1_MASK) == 0) return;
-  pressed_ = nullptr;
+  // The system's move takes the pointer: the press that started it is over.
+  input_.CaptureLost();
   moving_ = true;
   requested_.reset();
   gtk_window_begin_move_drag(Gtk(), 1, rootX, rootY, gtk_get_current_event_time());

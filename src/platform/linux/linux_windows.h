@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/pointer_input.h"
 #include "platform/window.h"
 #include "platform/windowless.h"
 
@@ -106,7 +107,7 @@ class LinuxControl final : public WindowlessControl {
   Picture picture_;
 };
 
-class LinuxWindow final : public Window {
+class LinuxWindow final : public Window, private PointerHost {
  public:
   LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, WindowEvents& events);
   ~LinuxWindow() override;
@@ -163,6 +164,7 @@ class LinuxWindow final : public Window {
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
   static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer self);
   static gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
+  static gboolean OnGrabBroken(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
@@ -170,8 +172,8 @@ class LinuxWindow final : public Window {
   void Place(const GdkRectangle& bounds);
   static gboolean Apply(gpointer self);
   void SetEdge(double twips, bool horizontal, bool size);
-  LinuxControl* ControlAt(int x, int y) const;
   void UpdateCursor(int x, int y);
+  bool SecondPress(const GdkEventButton& event);
   void ShowNative();
   void HideOwned(bool hide);
   bool HostsControlNamed(const std::string& name) const;
@@ -197,8 +199,21 @@ class LinuxWindow final : public Window {
   std::optional<GdkRectangle> requested_;
   guint applySource_ = 0;  // the bounds wait to go to the system in one request
   bool moving_ = false;
+  // PointerHost: X holds the pointer for the pressed window by itself.
+  void Capture(bool /*capture*/) override {}
+  bool InClient(int x, int y) const override;
+  void Deliver(const std::function<void()>& handler) override { Dispatch(handler); }
+
   std::vector<std::unique_ptr<LinuxControl>> controls_;  // z-order, bottom first
-  LinuxControl* pressed_ = nullptr;
+  PointerInput input_;
+  // The last first press, to class the next one as the system's settings do.
+  struct LastPress {
+    guint button = 0;
+    guint32 time = 0;
+    int x = 0;
+    int y = 0;
+    bool valid = false;
+  } lastPress_;
   cairo_surface_t* layered_ = nullptr;
   bool logged_ = false;
   MousePointer shownPointer_ = MousePointer::Default;

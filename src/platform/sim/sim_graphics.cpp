@@ -169,7 +169,11 @@ bool SimPlatform::UpdateLayered(std::uintptr_t window, std::int32_t x, std::int3
   return selected_.contains(source);
 }
 
-void SimPlatform::ReleaseMouseCapture() { Record("User.ReleaseCapture", ""); }
+// The window that held the capture loses it, as WM_CAPTURECHANGED tells it.
+void SimPlatform::ReleaseMouseCapture() {
+  Record("User.ReleaseCapture", "");
+  if (captured_ != nullptr) captured_->LoseCapture();
+}
 
 // The move loop: the frame follows the pointer until the button is released.
 std::intptr_t SimPlatform::SendWindowMessage(std::uintptr_t window, std::uint32_t message,

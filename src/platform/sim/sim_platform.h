@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/context.h"
+#include "platform/pointer_input.h"
 
 namespace tarnhold::platform::sim {
 
@@ -143,7 +144,7 @@ class SimActiveX final : public ActiveXControl {
   std::vector<std::string> properties_;
 };
 
-class SimWindow final : public Window {
+class SimWindow final : public Window, private PointerHost {
  public:
   SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents& events);
   ~SimWindow() override;
@@ -187,9 +188,20 @@ class SimWindow final : public Window {
   bool Topmost() const { return topmost_; }
   void TickTimers();
   void RaiseCloseRequest();
+  // The taskbar button's restore (SC_RESTORE): the system's, not the program's.
+  void SystemRestore();
   void RaiseClick();
   void RaiseMouseDown(int button, int shift, double x, double y);
   void RaiseMouseMove(int button, int shift, double x, double y);
+
+  // The pointer as the system delivers it, in client pixels, routed to the
+  // controls as every backend routes it; the pointer's screen position goes
+  // with it. A double click's second press is `doubleClick`.
+  void PointerDown(int x, int y, int button = kLeftButton, bool doubleClick = false);
+  void PointerUp(int x, int y, int button = kLeftButton);
+  void PointerMove(int x, int y, int buttons = 0);
+  // Another window takes the capture, or the system cancels the mode.
+  void LoseCapture();
 
  private:
   friend class SimPlatform;
@@ -198,6 +210,11 @@ class SimWindow final : public Window {
   double Tpp(bool horizontal) const;
   void SetPixels(std::int32_t& field, double twips, bool horizontal, const char* op);
   void HideOwned(bool hide);
+  void PointAt(int x, int y);
+  // PointerHost
+  void Capture(bool capture) override;
+  bool InClient(int x, int y) const override;
+  void Deliver(const std::function<void()>& handler) override;
 
   SimPlatform& sim_;
   std::string name_;
@@ -217,6 +234,7 @@ class SimWindow final : public Window {
   std::vector<SimTimer*> timers_;
   bool shownOnce_ = false;
   bool topmost_ = false;
+  PointerInput input_;
 };
 
 struct SimDrive {
@@ -475,6 +493,7 @@ class SimPlatform final : private WindowRuntime,
   int codePage_ = 1252;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;
+  SimWindow* captured_ = nullptr;  // holds the mouse capture
 };
 
 }  // namespace tarnhold::platform::sim

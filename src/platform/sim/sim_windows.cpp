@@ -113,7 +113,8 @@ SimWindow::SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents&
       handle_(sim.nextHandle_ += 0x10),
       icon_(design.programIcon ? SimPlatform::kProgramIcon : 0),
       width_(TwipsToPixels(design.clientWidth, sim.tppX_)),
-      height_(TwipsToPixels(design.clientHeight, sim.tppY_)) {
+      height_(TwipsToPixels(design.clientHeight, sim.tppY_)),
+      input_(*this, events, sim.GetScreen(), design.scaleUnit) {
   sim_.windows_.push_back(this);
 }
 
@@ -123,6 +124,7 @@ SimWindow::~SimWindow() {
     if (other->owner_ == this) other->owner_ = nullptr;
   }
   all.erase(std::remove(all.begin(), all.end(), this), all.end());
+  if (sim_.captured_ == this) sim_.captured_ = nullptr;
 }
 
 void SimWindow::Call(const std::string& op, const std::string& detail) const {
@@ -230,16 +232,27 @@ void SimWindow::HideOwned(bool hide) {
   for (SimWindow* other : sim_.windows_) {
     if (other->owner_ != this || !other->visible_) continue;
     other->hiddenWithOwner_ = hide;
-    other->HideOwned(hide);
+    // A minimised window's own popups stay hidden when its owner comes back.
+    if (hide || other->state_ != WindowState::Minimized) other->HideOwned(hide);
   }
 }
 
 void SimWindow::SetState(WindowState state) {
   Call("Window.SetState", std::to_string(static_cast<int>(state)));
   const bool wasMinimized = state_ == WindowState::Minimized;
+  const bool changed = state_ != state;
   state_ = state;
   if (state == WindowState::Minimized && !wasMinimized) HideOwned(true);
   if (state != WindowState::Minimized && wasMinimized) HideOwned(false);
+  // As on the system: a state change is a size change.
+  if (changed) ResumeNext([&] { events_.Resized(); });
+}
+
+void SimWindow::SystemRestore() {
+  if (state_ != WindowState::Minimized) return;
+  state_ = WindowState::Normal;
+  HideOwned(false);
+  ResumeNext([&] { events_.Resized(); });
 }
 
 std::unique_ptr<Timer> SimWindow::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
@@ -252,6 +265,7 @@ std::unique_ptr<Timer> SimWindow::AddTimer(int intervalMs, bool enabled, std::fu
 Control& SimWindow::AddControl(const ControlDesign& design, ControlEvents* events) {
   Call("Window.AddControl", design.name);
   controls_.push_back(std::make_unique<SimControl>(sim_, name_, design, events));
+  input_.Add(*controls_.back(), events);
   return *controls_.back();
 }
 
@@ -278,6 +292,47 @@ void SimWindow::RaiseMouseDown(int button, int shift, double x, double y) {
 void SimWindow::RaiseMouseMove(int button, int shift, double x, double y) {
   ResumeNext([&] { events_.MouseMove(button, shift, x, y); });
 }
+
+void SimWindow::PointAt(int x, int y) { sim_.cursor_ = {left_ + x, top_ + y}; }
+
+void SimWindow::PointerDown(int x, int y, int button, bool doubleClick) {
+  PointAt(x, y);
+  if (doubleClick) {
+    input_.DoublePress(button, 0, x, y);
+  } else {
+    input_.Press(button, 0, x, y);
+  }
+}
+
+void SimWindow::PointerUp(int x, int y, int button) {
+  PointAt(x, y);
+  input_.Release(button, 0, x, y);
+}
+
+void SimWindow::PointerMove(int x, int y, int buttons) {
+  PointAt(x, y);
+  input_.Move(buttons, 0, x, y);
+}
+
+void SimWindow::LoseCapture() {
+  if (sim_.captured_ == this) sim_.captured_ = nullptr;
+  input_.CaptureLost();
+}
+
+// One window holds the capture at a time; the one that had it loses it.
+void SimWindow::Capture(bool capture) {
+  if (capture) {
+    SimWindow* before = sim_.captured_;
+    sim_.captured_ = this;
+    if (before != nullptr && before != this) before->input_.CaptureLost();
+  } else if (sim_.captured_ == this) {
+    sim_.captured_ = nullptr;
+  }
+}
+
+bool SimWindow::InClient(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
+
+void SimWindow::Deliver(const std::function<void()>& handler) { ResumeNext(handler); }
 
 // --- The runtime --------------------------------------------------------------
 

@@ -246,7 +246,11 @@ void Win32Control::Repaint(const platform::PixelRect& pixels) {
 // --- Windows ------------------------------------------------------------------
 
 Win32Window::Win32Window(Win32Runtime& runtime, const WindowDesign& design, WindowEvents& events)
-    : runtime_(runtime), name_(design.name), events_(events), scaleUnit_(design.scaleUnit) {
+    : runtime_(runtime),
+      name_(design.name),
+      events_(events),
+      scaleUnit_(design.scaleUnit),
+      input_(*this, events, runtime.GetScreen(), design.scaleUnit) {
   const int width = TwipsToPixels(design.clientWidth, TppX());
   const int height = TwipsToPixels(design.clientHeight, TppY());
   // No border and no caption bar: the client area is the whole window. The
@@ -325,8 +329,10 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       MouseMoved(wParam, lParam);
       return 0;
     case WM_CAPTURECHANGED:
-      pressed_ = nullptr;
-      pressedButton_ = 0;
+      // Another window took the pointer, or the system cancelled the mode
+      // (WM_CANCELMODE gives the capture up on its way through
+      // DefWindowProc): the press ends as a release would.
+      input_.CaptureLost();
       return 0;
     case WM_SETCURSOR:
       // Over a hosted control's window the control picks its own pointer.
@@ -334,7 +340,7 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         POINT p{};
         ::GetCursorPos(&p);
         ::ScreenToClient(hwnd_, &p);
-        const Win32Control* control = pressed_ != nullptr ? pressed_ : ControlAt(p);
+        const Control* control = input_.PointerOwner(p.x, p.y);
         ::SetCursor(::LoadCursorW(nullptr, CursorFor(control ? control->Pointer() : MousePointer::Default)));
         return TRUE;
       }
@@ -357,91 +363,63 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   return ::DefWindowProcW(hwnd_, message, wParam, lParam);
 }
 
-Win32Control* Win32Window::ControlAt(POINT client) const {
-  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-    if (!(*it)->Visible()) continue;
-    const RECT r = (*it)->PixelRect();
-    if (::PtInRect(&r, client)) return it->get();
-  }
-  return nullptr;
-}
-
 void Win32Window::MouseButton(UINT message, WPARAM wParam, LPARAM lParam) {
-  const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  const int x = GET_X_LPARAM(lParam);
+  const int y = GET_Y_LPARAM(lParam);
   int button = kLeftButton;
   if (message == WM_RBUTTONDOWN || message == WM_RBUTTONUP || message == WM_RBUTTONDBLCLK)
     button = kRightButton;
   if (message == WM_MBUTTONDOWN || message == WM_MBUTTONUP || message == WM_MBUTTONDBLCLK)
     button = kMiddleButton;
-  const bool down = message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN;
-  const bool dbl = message == WM_LBUTTONDBLCLK || message == WM_RBUTTONDBLCLK || message == WM_MBUTTONDBLCLK;
   const int shift = ShiftState(wParam);
-
-  Win32Control* target = pressed_ != nullptr ? pressed_ : ControlAt(p);
-  const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
-  const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
-  if (down || dbl) {
-    if (dbl && target != nullptr && target->Events() != nullptr) {
-      Dispatch([&] { target->Events()->DblClick(); });
-    }
-    pressed_ = target;
-    pressedButton_ = button;
-    ::SetCapture(hwnd_);
-    if (target != nullptr) {
-      const double x = PixelsToTwips(p.x, TppX()) - target->Left();
-      const double y = PixelsToTwips(p.y, TppY()) - target->Top();
-      if (target->Events() != nullptr) Dispatch([&] { target->Events()->MouseDown(button, shift, x, y); });
-    } else {
-      Dispatch([&] { events_.MouseDown(button, shift, p.x * scaleX, p.y * scaleY); });
-    }
-    return;
-  }
-
-  // A release: the control pressed gets it, and a click when the pointer is
-  // still over it.
-  Win32Control* pressed = pressed_;
-  const bool hadCapture = ::GetCapture() == hwnd_;
-  pressed_ = nullptr;
-  if (hadCapture) ::ReleaseCapture();
-  if (pressed != nullptr) {
-    const double x = PixelsToTwips(p.x, TppX()) - pressed->Left();
-    const double y = PixelsToTwips(p.y, TppY()) - pressed->Top();
-    ControlEvents* events = pressed->Events();
-    if (events != nullptr) {
-      Dispatch([&] { events->MouseUp(button, shift, x, y); });
-      if (ControlAt(p) == pressed) Dispatch([&] { events->Click(); });
-    }
-  } else {
-    Dispatch([&] { events_.MouseUp(button, shift, p.x * scaleX, p.y * scaleY); });
-    RECT client{};
-    ::GetClientRect(hwnd_, &client);
-    if (::PtInRect(&client, p) && ControlAt(p) == nullptr) Dispatch([&] { events_.Click(); });
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+      input_.Press(button, shift, x, y);
+      break;
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      input_.DoublePress(button, shift, x, y);
+      break;
+    default:
+      input_.Release(button, shift, x, y);
+      break;
   }
 }
 
 void Win32Window::MouseMoved(WPARAM wParam, LPARAM lParam) {
-  const POINT p{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  const int x = GET_X_LPARAM(lParam);
+  const int y = GET_Y_LPARAM(lParam);
   const int buttons = Buttons(wParam);
   const int shift = ShiftState(wParam);
-  const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
-  const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
   // A hidden window gets no pointer input, so this is a notification icon's
   // callback, whose lParam is the mouse message on the icon. The form reads
   // it from x as the runtime hands it on; hit-testing it would give it to
   // whichever control happens to lie at that "position".
   if (!Visible()) {
-    Dispatch([&] { events_.MouseMove(buttons, shift, p.x * scaleX, p.y * scaleY); });
+    const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
+    const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
+    Dispatch([&] { events_.MouseMove(buttons, shift, x * scaleX, y * scaleY); });
     return;
   }
-  Win32Control* target = pressed_ != nullptr ? pressed_ : ControlAt(p);
-  if (target != nullptr) {
-    if (target->Events() == nullptr) return;
-    const double x = PixelsToTwips(p.x, TppX()) - target->Left();
-    const double y = PixelsToTwips(p.y, TppY()) - target->Top();
-    Dispatch([&] { target->Events()->MouseMove(buttons, shift, x, y); });
-    return;
+  input_.Move(buttons, shift, x, y);
+}
+
+void Win32Window::Capture(bool capture) {
+  if (capture) {
+    ::SetCapture(hwnd_);
+  } else if (::GetCapture() == hwnd_) {
+    ::ReleaseCapture();
   }
-  Dispatch([&] { events_.MouseMove(buttons, shift, p.x * scaleX, p.y * scaleY); });
+}
+
+bool Win32Window::InClient(int x, int y) const {
+  RECT client{};
+  ::GetClientRect(hwnd_, &client);
+  const POINT p{x, y};
+  return ::PtInRect(&client, p) != FALSE;
 }
 
 void Win32Window::Paint() {
@@ -662,6 +640,7 @@ Control& Win32Window::AddControl(const ControlDesign& design, ControlEvents* eve
   Picture picture;
   if (design.kind == ControlKind::Image) picture = runtime_.Decode(design.picture, design.pictureSize);
   controls_.push_back(std::make_unique<Win32Control>(*this, design, events, std::move(picture)));
+  input_.Add(*controls_.back(), events);
   if (design.visible) Invalidate(controls_.back()->PixelRect());
   return *controls_.back();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/pointer_input.h"
 #include "platform/win32/win32_gdi.h"
 #include "platform/win32/win32_ole.h"
 #include "platform/win32/win32_util.h"
@@ -132,7 +133,7 @@ class Win32Control final : public WindowlessControl {
   Picture picture_;  // empty for labels and for images without one
 };
 
-class Win32Window final : public Window {
+class Win32Window final : public Window, private PointerHost {
  public:
   Win32Window(Win32Runtime& runtime, const WindowDesign& design, WindowEvents& events);
   ~Win32Window() override;
@@ -183,7 +184,6 @@ class Win32Window final : public Window {
   RECT Bounds() const;
   void Place(const RECT& bounds);
   void SetEdge(double twips, bool horizontal, bool size);
-  Win32Control* ControlAt(POINT client) const;
   void MouseButton(UINT message, WPARAM wParam, LPARAM lParam);
   void MouseMoved(WPARAM wParam, LPARAM lParam);
   void Paint();
@@ -200,9 +200,13 @@ class Win32Window final : public Window {
   HWND hwnd_ = nullptr;
   IconRef icon_ = 0;
   Win32Window* owner_ = nullptr;
+  // PointerHost
+  void Capture(bool capture) override;
+  bool InClient(int x, int y) const override;
+  void Deliver(const std::function<void()>& handler) override { Dispatch(handler); }
+
   std::vector<std::unique_ptr<Win32Control>> controls_;  // in z-order, bottom first
-  Win32Control* pressed_ = nullptr;                      // holds the mouse capture until release
-  int pressedButton_ = 0;
+  PointerInput input_;
   bool ownedHidden_ = false;  // by a minimise, until the restore
   bool shownOnce_ = false;
   mutable RECT bounds_{};
