@@ -148,6 +148,16 @@ void Form3::FormUnload() {
   }
   const std::vector<std::uint8_t> record(TrayIconData.begin(), TrayIconData.end());
   ctx_.Shell32().NotifyIcon(2, record);
+  LeaveFullScreen();
+  // Left from the tray (a system close, the session's end): the next entry
+  // shows its frame, and mouse moves are mouse moves again.
+  if (InTray) {
+    InTray = false;
+    bgTop_->SetVisible(true);
+    bgLeft_->SetVisible(true);
+    bgBottom_->SetVisible(true);
+    bgRight_->SetVisible(true);
+  }
 }
 
 void Form3::CloseRequested() { BackToLogin(); }

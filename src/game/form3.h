@@ -35,6 +35,9 @@ class Form3 final : public Form, private platform::BrowserEvents {
   // The window modes and the toolbar's actions.
   void ToggleMaximize();
   void ToggleFullScreen();
+  // Every way out of full screen gives the frame back its place among the
+  // other programs' windows.
+  void LeaveFullScreen();
   void MinimizeToTray();
   void SaveNormalBounds();
   void PlaceOnWorkArea();

@@ -124,7 +124,7 @@ void Form3::ToggleMaximize() {
     if (FrameSizable) SaveNormalBounds();
     PlaceOnWorkArea();
     DisableFrameSizing();
-    FullScreen = false;
+    LeaveFullScreen();
   } else {
     Maximized = false;
     Window().SetTop(NormalTop);
@@ -132,15 +132,21 @@ void Form3::ToggleMaximize() {
     Window().SetWidth(NormalWidth);
     Window().SetHeight(NormalHeight);
     EnableFrameSizing();
-    FullScreen = false;
+    LeaveFullScreen();
   }
+}
+
+void Form3::LeaveFullScreen() {
+  // The mark is the system's and outlives the game screen: on the next login
+  // screen the frame would float over other programs, its page would not.
+  if (FullScreen) ResumeNext([&] { program_.form1().Window().SetTopmost(false); });
+  FullScreen = false;
 }
 
 void Form3::ToggleFullScreen() {
   if (FullScreen) {
     // ToggleMaximize inverts it again: back to the mode full screen came from.
     Maximized = !Maximized;
-    FullScreen = false;
     ToggleMaximize();
     return;
   }

@@ -32,6 +32,14 @@ void Form2::Form_Load() {
 // the login screen as closing the frame does.
 void Form2::CloseRequested() { program_.form1().CloseRequested(); }
 
+// The page holds the login screen's taskbar button, the frame being owned:
+// the button's restore brings the page back, and the frame with it.
+void Form2::Resized() {
+  if (!Window().Visible() || Window().State() == platform::WindowState::Minimized) return;
+  platform::Window& frame = program_.form1().Window();
+  if (frame.State() == platform::WindowState::Minimized) frame.SetState(platform::WindowState::Normal);
+}
+
 void Form2::Formload() { HandOverDone = false; }
 void Form2::FormUnload() { HandOverDone = true; }
 

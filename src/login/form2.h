@@ -22,6 +22,7 @@ class Form2 final : public Form, private platform::BrowserEvents {
   void CreateControls() override;
   void Form_Load() override;
   void CloseRequested() override;
+  void Resized() override;
 
   void DownloadBegin() override;
   void DownloadComplete() override;

@@ -1,7 +1,7 @@
 #include "login/frame_buttons.h"
 
 #include "art.h"
-
+#include "login/form2.h"
 #include "program.h"
 #include "startup/form1.h"
 
@@ -80,6 +80,12 @@ Small_But::Small_But(Program& program)
           program, "Small_But", 360,
           {art::kMinimizeNormal, art::kMinimizeNormalSize, art::kMinimizeHover, art::kMinimizeHoverSize}) {}
 
-void Small_But::Pressed() { program_.form1().Window().SetState(platform::WindowState::Minimized); }
+// The frame is owned and has no taskbar button of its own; minimising the
+// page as well takes the whole login screen down, and leaves the page's
+// button to bring it back.
+void Small_But::Pressed() {
+  program_.form1().Window().SetState(platform::WindowState::Minimized);
+  program_.form2().Window().SetState(platform::WindowState::Minimized);
+}
 
 }  // namespace tarnhold

@@ -157,6 +157,23 @@ TEST_F(GameWindow, FullScreenReturnsToTheModeItWasEnteredFrom) {
   EXPECT_TRUE(game().FrameSizable);
 }
 
+// The mark outlives the game screen on Windows: the next login screen's frame
+// would float over other programs. Each way out of full screen clears it.
+TEST_F(GameWindow, LeavingFullScreenByAnyWayClearsTheFramesTopmostMark) {
+  c("Image_full_1").RaiseClick();
+  c("Image_full_2").RaiseClick();
+  c("Image_full_1").RaiseClick();
+  c("Image_max_1").RaiseClick();
+  c("Image_full_1").RaiseClick();
+  c("Image_Close_1").RaiseClick();
+  EXPECT_EQ(Trace({"Window.SetTopmost"}),
+            Lines({"Window.SetTopmost Form1 true", "Window.SetTopmost Form1 false",
+                   "Window.SetTopmost Form1 true", "Window.SetTopmost Form1 false",
+                   "Window.SetTopmost Form1 true", "Window.SetTopmost Form1 false"}));
+  EXPECT_FALSE(m.sim.WindowNamed("Form1").Topmost());
+  EXPECT_TRUE(m.sim.WindowNamed("Form1").OnScreen());
+}
+
 TEST_F(GameWindow, TheMaximizeButtonInFullScreenFromNormalMaximizes) {
   ToNormal();
   c("Image_full_1").RaiseClick();
@@ -217,6 +234,23 @@ TEST_F(GameWindow, OnlyALeftButtonReleaseOnTheTrayIconBringsTheWindowBack) {
   // A plain mouse move over the shown window is no notification.
   m.sim.WindowNamed("Form3").RaiseMouseMove(0, 0, 514 * 15, 0);
   EXPECT_EQ(m.sim.NotifyCalls().size(), added + 1);
+}
+
+// A system close, or the session's end, of the hidden window: the next game
+// window shows its frame, and mouse moves are no tray notifications.
+TEST_F(GameWindow, LeavingTheGameScreenFromTheTrayBringsBackNormalModeAndRemovesTheIcon) {
+  c("Image_min_2").RaiseClick();
+  const std::size_t added = m.sim.NotifyCalls().size();
+  m.sim.WindowNamed("Form3").RaiseCloseRequest();
+  ASSERT_TRUE(m.sim.WindowNamed("Form2").OnScreen());
+  EXPECT_EQ(m.sim.NotifyCalls().size(), added + 1) << "the icon is removed";
+  EXPECT_FALSE(game().InTray);
+  m.sim.WindowNamed("Form2").BrowserNamed("WebBrowser1").RaiseBeforeNavigate2(kBase + "/entry");
+  ASSERT_TRUE(m.sim.WindowNamed("Form3").OnScreen());
+  for (const char* strip : {"bg_top", "bg_left", "bg_bottom", "bg_right"})
+    EXPECT_TRUE(c(strip).Visible()) << strip;
+  m.sim.WindowNamed("Form3").RaiseMouseMove(0, 0, 514 * 15, 0);
+  EXPECT_EQ(m.sim.NotifyCalls().size(), added + 1) << "a move is no notification";
 }
 
 TEST_F(GameWindow, InTheTrayTheFlashControlIsOnePixelAndHiddenAndTheLayoutGivesItItsPlaceBack) {
@@ -302,11 +336,57 @@ TEST_F(GameWindow, TheTitleMovesTheWindowOnlyInNormalModeByAnyButton) {
   EXPECT_EQ(Now().left, -6000 - 150) << "no drag after the release";
 }
 
-TEST_F(GameWindow, ADoubleClickOnTheTitleMaximizesAndRestoresInEveryMode) {
-  c("Label1").RaiseDblClick();
-  EXPECT_EQ(Now(), (Bounds{0, 0, 15000, 10500})) << "restored from maximized";
-  c("bg_top").RaiseDblClick();
-  EXPECT_EQ(Now(), (Bounds{0, 0, kScreenWidth, kWorkHeight}));
+// In the system's order: MouseDown, MouseUp, Click, then the second press
+// raises DblClick and no MouseDown, and its release only a MouseUp. The
+// hand moves a pixel in between and during the second press.
+TEST_F(GameWindow, ADoubleClickOnTheTitleTogglesTheModeAndItsSecondPressStartsNoDrag) {
+  ToNormal();
+  c("Image_max_1").RaiseClick();
+  platform::sim::SimWindow& w = m.sim.WindowNamed("Form3");
+  w.PointerDown(400, 10);
+  w.PointerUp(400, 10);
+  w.PointerMove(401, 10);
+  w.PointerDown(401, 10, platform::kLeftButton, true);
+  EXPECT_EQ(Now(), (Bounds{3000, 1500, 15000, 10500})) << "restored";
+  w.PointerMove(402, 10, platform::kLeftButton);
+  w.PointerUp(402, 10);
+  EXPECT_EQ(Now(), (Bounds{3000, 1500, 15000, 10500})) << "and not dragged by the second press";
+  EXPECT_EQ(Normal(), Now());
+  w.PointerDown(400, 10);
+  w.PointerUp(400, 10);
+  w.PointerDown(400, 10, platform::kLeftButton, true);
+  w.PointerUp(400, 10);
+  EXPECT_EQ(Now(), (Bounds{0, 0, kScreenWidth, kWorkHeight})) << "maximized from normal mode";
+}
+
+// Alt+Tab, or another window taking the capture: the drag ends as a release
+// would end it, and the moves after it move nothing.
+TEST_F(GameWindow, ALostCaptureEndsATitleDrag) {
+  ToNormal();
+  platform::sim::SimWindow& w = m.sim.WindowNamed("Form3");
+  w.PointerDown(100, 10);
+  w.PointerMove(120, 20, platform::kLeftButton);
+  const Bounds moved = Now();
+  EXPECT_EQ(moved, (Bounds{3300, 1650, 15000, 10500}));
+  w.LoseCapture();
+  EXPECT_FALSE(game().DragActive);
+  w.PointerMove(300, 10);
+  EXPECT_EQ(Now(), moved);
+}
+
+// A hand's press starts as the pointer arrives; the hover tick swaps the
+// button's pictures before the release, and the click still acts.
+TEST_F(GameWindow, AToolbarButtonPressedAsThePointerArrivesActsThoughItsHoverPictureShowsMeanwhile) {
+  platform::sim::SimWindow& w = m.sim.WindowNamed("Form3");
+  SimControl& normal = c("Image_max_1");
+  const int x = static_cast<int>((normal.Left() + normal.Width() / 2) / 15);
+  const int y = static_cast<int>((normal.Top() + normal.Height() / 2) / 15);
+  w.PointerMove(x, y);  // the arrival, as the system delivers it first
+  w.PointerDown(x, y);
+  w.TickTimers();
+  ASSERT_FALSE(normal.Visible()) << "the hover picture shows over the pressed one";
+  w.PointerUp(x, y);
+  EXPECT_FALSE(game().Maximized);
 }
 
 TEST_F(GameWindow, TheLeftBorderKeepsTheRightEdgeAndTheMinimumLeavesWidthAndLeftAlone) {

@@ -284,14 +284,33 @@ TEST(UninstallStart, AnUnreadableCommandLineIsANormalStart) {
   EXPECT_FALSE(m.program.form1().UninstallOnExit);
 }
 
-TEST(FrameButtons, MinimiseTakesTheFrameAndItsButtonsButNotTheLoginPage) {
+// Pressed as the pointer arrives, the hover tick swapping the pictures before
+// the release. The frame is owned and has no taskbar button: the whole login
+// screen goes down, and the page's button (SC_RESTORE) brings all four back
+// at their places.
+TEST(FrameButtons, MinimiseTakesTheLoginScreenDownAndThePagesTaskbarButtonBringsItBack) {
   Machine m;
   m.Start();
-  m.sim.WindowNamed("Small_But").ControlNamed("Image1").RaiseClick();
-  EXPECT_EQ(m.sim.WindowNamed("Form1").State(), platform::WindowState::Minimized);
+  platform::sim::SimWindow& frame = m.sim.WindowNamed("Form1");
+  platform::sim::SimWindow& small = m.sim.WindowNamed("Small_But");
+  small.PointerDown(10, 10);
+  small.TickTimers();
+  ASSERT_TRUE(small.ControlNamed("Image2").Visible());
+  small.PointerUp(10, 10);
+  EXPECT_EQ(frame.State(), platform::WindowState::Minimized);
+  EXPECT_EQ(m.sim.WindowNamed("Form2").State(), platform::WindowState::Minimized);
   EXPECT_FALSE(m.sim.WindowNamed("Close_But").OnScreen());
-  EXPECT_FALSE(m.sim.WindowNamed("Small_But").OnScreen());
-  EXPECT_TRUE(m.sim.WindowNamed("Form2").OnScreen());
+  EXPECT_FALSE(small.OnScreen());
+
+  m.sim.WindowNamed("Form2").SystemRestore();
+  EXPECT_EQ(frame.State(), platform::WindowState::Normal);
+  for (const char* name : {"Form1", "Form2", "Close_But", "Small_But"}) {
+    EXPECT_TRUE(m.sim.WindowNamed(name).OnScreen()) << name;
+  }
+  frame.TickTimers();
+  EXPECT_EQ(small.Left(), frame.Left() + 883 * 15);
+  EXPECT_EQ(small.Top(), frame.Top() + 62 * 15);
+  EXPECT_EQ(m.sim.WindowNamed("Form2").Left(), frame.Left() + 306 * 15);
 }
 
 TEST(FrameButtons, TheHoverTickComparesStrictlyInUnroundedPixels) {
