@@ -25,7 +25,7 @@ unsigned AnsiCodeThroughIconv(const char* codePage, char16_t unit) {
   const std::size_t done = ::iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
   ::iconv_close(converter);
   const std::size_t bytes = out.size() - outLeft;
-  if (done == static_cast<std::size_t>(-1) || bytes == 0 || bytes > 2) return 0x3F;
+  if (done == static_cast<std::size_t>(-1) || bytes == 0) return 0x3F;
   const auto lead = static_cast<unsigned char>(out[0]);
   if (bytes == 1) return lead;
   return (static_cast<unsigned>(lead) << 8U) | static_cast<unsigned char>(out[1]);

@@ -126,13 +126,18 @@ TEST_F(GameEntry, UrlEscapeKeepsLettersAndEscapesEverythingElse) {
   EXPECT_EQ(Escape("\xF0\x9F\x98\x80"), "%3F%3F") << "each half of a surrogate pair";
 }
 
-TEST_F(GameEntry, UrlEscapeUnderAChineseCodePageGivesTheCodeUnitOfADoubleByteCharacter) {
+TEST_F(GameEntry, UrlEscapeUnderAMultiByteCodePageGivesTheCodeUnitsOfAWideCharacter) {
   m.sim.SetCodePage(936);
   EXPECT_EQ(Escape("\xE4\xB8\xAD"), "4E2D");
   EXPECT_EQ(Escape("a\xE4\xB8\xAD"
                    "b"),
             "a4E2Db");
   EXPECT_EQ(Escape("x y"), "x%20y");
+  // The system's UTF-8 option: every character has a code, none is "?".
+  m.sim.SetCodePage(65001);
+  EXPECT_EQ(Escape("=&x y"), "%3D%26x%20y");
+  EXPECT_EQ(Escape("\xC3\xA9\xE4\xB8\xAD"), "E94E2D");
+  EXPECT_EQ(Escape("\xF0\x9F\x98\x80"), "D83DDE00") << "each half of a surrogate pair";
 }
 
 }  // namespace

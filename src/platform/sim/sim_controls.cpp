@@ -194,7 +194,9 @@ void SimPlatform::StartProcessAfterEnd(const std::string& commandLine, int windo
 }
 
 unsigned SimPlatform::AnsiCode(char16_t unit) const {
-  return AnsiCodeThroughIconv(codePage_ == 936 ? "CP936" : "CP1252", unit);
+  // Windows writes half a surrogate pair in UTF-8 as U+FFFD, EF BF BD.
+  if (codePage_ == 65001 && unit >= 0xD800 && unit <= 0xDFFF) return 0xEFBF;
+  return AnsiCodeThroughIconv(codePage_ == 936 ? "CP936" : codePage_ == 65001 ? "UTF-8" : "CP1252", unit);
 }
 
 }  // namespace tarnhold::platform::sim

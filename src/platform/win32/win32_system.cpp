@@ -555,14 +555,23 @@ void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int window
 }
 
 // No best-fit mapping: a character the code page cannot hold is "?", not a
-// look-alike.
+// look-alike. UTF-8 (the system's "Use Unicode UTF-8" option) takes neither
+// that flag nor a used-default answer, and on Windows the call fails with
+// them; it holds every character, one that needs more than one byte being
+// given as its first two, lead byte high, as a double-byte code is.
 unsigned Win32CodePage::AnsiCode(char16_t unit) const {
   const wchar_t wide = static_cast<wchar_t>(unit);
   char bytes[4] = {};
-  BOOL usedDefault = FALSE;
-  const int got = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, nullptr,
-                                        &usedDefault);
-  if (got <= 0 || got > 2 || usedDefault) return 0x3F;
+  int got = 0;
+  if (::GetACP() == CP_UTF8) {
+    got = ::WideCharToMultiByte(CP_UTF8, 0, &wide, 1, bytes, sizeof bytes, nullptr, nullptr);
+    if (got <= 0) return 0x3F;
+  } else {
+    BOOL usedDefault = FALSE;
+    got = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, &wide, 1, bytes, sizeof bytes, nullptr,
+                                &usedDefault);
+    if (got <= 0 || got > 2 || usedDefault) return 0x3F;
+  }
   const auto lead = static_cast<unsigned char>(bytes[0]);
   if (got == 1) return lead;
   return (static_cast<unsigned>(lead) << 8) | static_cast<unsigned char>(bytes[1]);
