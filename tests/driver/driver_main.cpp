@@ -2,11 +2,14 @@
 // login page's own script would: navigate the login browser to the address on
 // its command line. Wine renders no pages, so no page can do it there.
 //
-//   tarnhold-driver.exe URL [--refreshes N] [--time-drag N FILE]
+//   tarnhold-driver.exe URL [--refreshes N] [--time-drag N FILE] [--logins N]
 //
 // With --refreshes, once the game has started, it refreshes N times (enters
 // the game again, as the toolbar's refresh does), each time waiting until the
 // launcher has been caught again.
+//
+// With --logins, each time the login screen comes back, it logs in again,
+// until N logins in all.
 //
 // With --time-drag, once the game has started, it restores the game window
 // and resizes it by its right border N times, each step one mouse move as the
@@ -32,6 +35,7 @@ struct Options {
   std::string url;
   int refreshes = 0;
   int dragSteps = 0;
+  int logins = 1;
   std::wstring dragFile;
 };
 
@@ -42,6 +46,8 @@ Options Parse() {
   for (int i = 1; args != nullptr && i < count; ++i) {
     if (std::wcscmp(args[i], L"--refreshes") == 0 && i + 1 < count) {
       options.refreshes = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
+    } else if (std::wcscmp(args[i], L"--logins") == 0 && i + 1 < count) {
+      options.logins = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
     } else if (std::wcscmp(args[i], L"--time-drag") == 0 && i + 2 < count) {
       options.dragSteps = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
       options.dragFile = args[++i];
@@ -119,5 +125,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
       if (!PumpUntil(30000, [&] { return game.JumpDone && game.FlashObject != nullptr; })) return;
     }
     if (options.dragSteps > 0) TimeDrag(game, options.dragSteps, options.dragFile);
+    for (int login = 1; login < options.logins; ++login) {
+      if (!PumpUntil(120000,
+                     [&] { return program.form2().Window().Visible() && !game.Window().Visible(); })) {
+        return;
+      }
+      program.form2().WebBrowser1().Navigate2(options.url);
+      if (!PumpUntil(30000, [&] {
+            return game.Window().Visible() && game.JumpDone && game.FlashObject != nullptr;
+          })) {
+        return;
+      }
+    }
   });
 }

@@ -148,24 +148,48 @@ TEST_F(LoginFrame, ThePointerOverTheCloseButtonShowsItsHoverPictureAndLeavingItT
       << "back to " << Rgb(normal) << ": " << Rgb(ScreenPixel(glyph.x, glyph.y));
 }
 
-TEST_F(LoginFrame, AClickOnTheCloseButtonEndsTheProcess) {
+// Pressed the moment the pointer arrives and held 200 ms, as a hand does.
+TEST_F(LoginFrame, TheCloseButtonPressedOnArrivalEndsTheProcess) {
   Start();
-  ASSERT_TRUE(pointer::Click(Middle(*screen.close)));
+  ASSERT_TRUE(pointer::Hold(Middle(*screen.close), 200));
   DWORD code = 1;
-  ASSERT_TRUE(client->WaitForExit(10000, code)) << "still running 10 s after the click";
+  ASSERT_TRUE(client->WaitForExit(10000, code)) << "still running 10 s after the press";
   EXPECT_EQ(code, 0u);
 }
 
-TEST_F(LoginFrame, AClickOnTheMinimiseButtonMinimisesTheFrameAndBothButtons) {
+// A hand's press: it starts as the pointer arrives, while the hover tick is
+// about to swap the button's pictures, and lasts 200 ms. The login screen
+// goes down as a whole, and the page's taskbar button brings all four back.
+TEST_F(LoginFrame, TheMinimiseButtonPressedOnArrivalTakesTheLoginScreenDownAndTheTaskbarBringsItBack) {
   Start();
   const HWND frame = screen.frame->hwnd;
+  const HWND page = screen.page->hwnd;
   const HWND close = screen.close->hwnd;
   const HWND small = screen.small->hwnd;
-  ASSERT_TRUE(pointer::Click(Middle(*screen.small)));
-  EXPECT_TRUE(WaitUntil(
-      5s, [&] { return ::IsIconic(frame) && !::IsWindowVisible(close) && !::IsWindowVisible(small); }))
-      << "iconic " << ::IsIconic(frame) << ", close shown " << ::IsWindowVisible(close) << ", minimise shown "
-      << ::IsWindowVisible(small);
+  ASSERT_TRUE(pointer::Hold(Middle(*screen.small), 200));
+  EXPECT_TRUE(WaitUntil(5s,
+                        [&] {
+                          return ::IsIconic(frame) && ::IsIconic(page) && !::IsWindowVisible(close) &&
+                                 !::IsWindowVisible(small);
+                        }))
+      << "frame iconic " << ::IsIconic(frame) << ", page iconic " << ::IsIconic(page) << ", close shown "
+      << ::IsWindowVisible(close) << ", minimise shown " << ::IsWindowVisible(small);
+
+  // What a click on the taskbar button sends.
+  ASSERT_TRUE(::PostMessageW(page, WM_SYSCOMMAND, SC_RESTORE, 0));
+  const bool back = WaitUntil(5s, [&] {
+    if (::IsIconic(frame) || ::IsIconic(page) || !::IsWindowVisible(close) || !::IsWindowVisible(small)) {
+      return false;
+    }
+    windows = client->Windows();
+    screen = Classify(windows);
+    return screen.frame != nullptr && screen.page != nullptr && screen.close != nullptr &&
+           screen.small != nullptr && screen.frame->bounds.left == origin.x &&
+           screen.frame->bounds.top == origin.y && AttachedAtTheirOffsets();
+  });
+  EXPECT_TRUE(back) << "frame iconic " << ::IsIconic(frame) << ", page iconic " << ::IsIconic(page)
+                    << ", close shown " << ::IsWindowVisible(close) << ", minimise shown "
+                    << ::IsWindowVisible(small);
   DWORD code = 0;
   EXPECT_FALSE(client->WaitForExit(0, code)) << "still running";
 }

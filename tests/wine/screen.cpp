@@ -230,6 +230,29 @@ bool Click(POINT p) {
   return Send({MoveInput(p), ButtonInput(MOUSEEVENTF_LEFTDOWN), ButtonInput(MOUSEEVENTF_LEFTUP)});
 }
 
+// These need the display's pointer: SendInput cannot press the moment the
+// pointer arrives, nor hold a press across requests as the display does.
+bool Hold(POINT p, int ms) {
+  bool handled = false;
+  return Request("hold " + At(p) + " " + std::to_string(ms) + "\n", handled);
+}
+bool DoubleClick(POINT p) {
+  bool handled = false;
+  return Request("dblclick " + At(p) + "\n", handled);
+}
+bool Down(POINT p) {
+  bool handled = false;
+  return Request("down " + At(p) + "\n", handled);
+}
+bool To(POINT p) {
+  bool handled = false;
+  return Request("to " + At(p) + "\n", handled);
+}
+bool Up() {
+  bool handled = false;
+  return Request("up\n", handled);
+}
+
 bool MoveTo(POINT p) {
   bool handled = false;
   const bool done = Request("move " + At(p) + "\n", handled);

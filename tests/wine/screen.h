@@ -69,6 +69,17 @@ bool Click(POINT p);
 bool MoveTo(POINT p);
 // Presses the left button at `from`, moves in steps to `to`, releases there.
 bool Drag(POINT from, POINT to);
+// Arrives at `p` and presses at once, holds the button `ms`, releases: a
+// hand's press, which starts the moment the pointer is there.
+bool Hold(POINT p, int ms);
+// A hand's double click: the second press lands 1 pixel right of the first
+// and moves 1 pixel more before its release.
+bool DoubleClick(POINT p);
+// The button kept down across requests; `To` moves in steps with the
+// buttons as they are.
+bool Down(POINT p);
+bool To(POINT p);
+bool Up();
 // Clicks the n-th icon (0 the first) in the system tray; only with the
 // display's pointer, which knows where Wine shows its tray.
 bool ClickTrayIcon(int n);

@@ -8,6 +8,14 @@
 #   move X Y           move there
 #   drag X1 Y1 X2 Y2   press the left button at X1 Y1, move in steps to X2 Y2,
 #                      release there
+#   hold X Y MS        arrive there and press at once, as a hand does, hold
+#                      the button MS milliseconds, release
+#   dblclick X Y       a double click as a hand makes it: the second press
+#                      lands 1 pixel right of the first, is held 100 ms and
+#                      moves 1 pixel more before its release
+#   down X Y           move there, press the left button and keep it down
+#   to X Y             move there in steps, the buttons as they are
+#   up                 release the left button where the pointer is
 #   tray N             click notification icon N (0 the first) in Wine's
 #                      system tray (see tray_icon.sh)
 # The test learns DIR from TARNHOLD_POINTER_DIR (a Wine path).
@@ -40,6 +48,15 @@ drag() {
     DISPLAY=$display xdotool mousedown 1 sleep 0.1 "${steps[@]}" sleep 0.1 mouseup 1
 }
 
+# to X Y: from where the pointer is, in steps a frame apart.
+steps_to() {
+    local x2=$1 y2=$2 x1 y1 i
+    read -r x1 y1 < <(DISPLAY=$display xdotool getmouselocation | sed -E 's/^x:([0-9-]+) y:([0-9-]+).*/\1 \2/')
+    for i in 1 2 3 4 5 6 7 8; do
+        DISPLAY=$display xdotool mousemove --sync $((x1 + (x2 - x1) * i / 8)) $((y1 + (y2 - y1) * i / 8)) sleep 0.03
+    done
+}
+
 # xdotool's --sync waits for the pointer to move, which it never does when it
 # is there already.
 move() {
@@ -57,6 +74,13 @@ serve() {
                 click) move "$a" "$b" && DISPLAY=$display xdotool click 1 ;;
                 move) move "$a" "$b" ;;
                 drag) drag "$a" "$b" "$c" "$d" ;;
+                # One xdotool call each: no pause between arriving and pressing.
+                hold) DISPLAY=$display xdotool mousemove "$a" "$b" mousedown 1 sleep "$(awk "BEGIN{print $c/1000}")" mouseup 1 ;;
+                dblclick) move "$a" "$b" && DISPLAY=$display xdotool click 1 mousemove $((a + 1)) "$b" mousedown 1 \
+                    sleep 0.1 mousemove $((a + 2)) "$b" sleep 0.05 mouseup 1 ;;
+                down) move "$a" "$b" && DISPLAY=$display xdotool mousedown 1 ;;
+                to) steps_to "$a" "$b" ;;
+                up) DISPLAY=$display xdotool mouseup 1 ;;
                 tray) read -r c d < <(bash "$here/tray_icon.sh" "$state" "$a" 10) &&
                     move "$c" "$d" && DISPLAY=$display xdotool click 1 ;;
                 *) echo "unknown request: $verb $a $b $c $d" ;;
