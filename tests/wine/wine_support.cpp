@@ -1,5 +1,8 @@
 #include "wine_support.h"
 
+// After <windows.h>, which it needs and does not include.
+#include <tlhelp32.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <stdexcept>
@@ -24,6 +27,46 @@ Child::~Child() {
   }
   ::CloseHandle(info_.hThread);
   ::CloseHandle(info_.hProcess);
+}
+
+namespace {
+
+// The processes started by `parent`, as the system still lists them.
+std::vector<DWORD> ChildrenOf(DWORD parent) {
+  std::vector<DWORD> children;
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return children;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
+      children.push_back(entry.th32ProcessID);
+  }
+  ::CloseHandle(snapshot);
+  return children;
+}
+
+}  // namespace
+
+bool Child::WaitForItsCommands(std::chrono::milliseconds limit) const {
+  if (::WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0) return false;
+  const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
+  // Breadth first: a command's own commands (cmd starting cmd) are waited for too.
+  std::vector<DWORD> pending = ChildrenOf(info_.dwProcessId);
+  while (!pending.empty()) {
+    const DWORD pid = pending.back();
+    pending.pop_back();
+    for (DWORD grandchild : ChildrenOf(pid)) pending.push_back(grandchild);
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (process == nullptr) continue;  // ended already
+    const ULONGLONG now = ::GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    const bool ended = ::WaitForSingleObject(process, left) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    if (!ended) return false;
+    for (DWORD grandchild : ChildrenOf(pid)) pending.push_back(grandchild);
+  }
+  return true;
 }
 
 bool Child::WaitForExit(DWORD milliseconds, DWORD& code) const {

@@ -37,6 +37,10 @@ class Child {
   DWORD Pid() const { return info_.dwProcessId; }
   // True when it ended within the time; its exit code then in `code`.
   bool WaitForExit(DWORD milliseconds, DWORD& code) const;
+  // Once it has ended: true when every process it started (an uninstall's
+  // commands run after its end) has ended too within the time, so that
+  // nothing of this test acts on the next one's files.
+  bool WaitForItsCommands(std::chrono::milliseconds limit) const;
   std::vector<TopWindow> Windows() const;
 
  private:

@@ -182,7 +182,6 @@ TEST(Screen, WaitForGivesUpAtItsDeadline) {
   EXPECT_FALSE(WaitFor([] { return false; }, 200ms));
   const auto took = std::chrono::steady_clock::now() - start;
   EXPECT_GE(took, 200ms);
-  EXPECT_LT(took, 2s);
   int calls = 0;
   EXPECT_TRUE(WaitFor([&] { return ++calls == 3; }, 5s));
   EXPECT_EQ(calls, 3);
