@@ -85,6 +85,16 @@ struct GameWindow : ::testing::Test {
     ::GetWindowRect(game, &r);
     return r;
   }
+  // The login frame, shown or hidden: the one window of the frame's size.
+  HWND LoginFrame() const {
+    for (const TopWindow& w : driver->Windows()) {
+      if (w.title == L"Tarnhold" && w.Width() == 1050 && w.Height() == 630) return w.hwnd;
+    }
+    return nullptr;
+  }
+  static bool Topmost(HWND hwnd) {
+    return hwnd != nullptr && (::GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+  }
   // The middle of the n-th toolbar button from the right, on the screen.
   POINT Button(int n) const {
     const RECT r = Bounds();
@@ -160,6 +170,19 @@ TEST_F(GameWindow, FullScreenCoversTheScreenAndReturns) {
   EXPECT_TRUE(BoundsBecome(screen)) << Text(Bounds());
   ASSERT_TRUE(pointer::Click(Button(kFullScreen)));
   EXPECT_TRUE(BoundsBecome(Normal(40, 50))) << Text(Bounds());
+  ASSERT_NE(LoginFrame(), nullptr);
+  EXPECT_FALSE(Topmost(LoginFrame())) << "the login frame keeps no topmost mark";
+
+  // Closed from full screen: the login screen's frame does not float over
+  // other programs.
+  ASSERT_TRUE(pointer::Click(Button(kFullScreen)));
+  ASSERT_TRUE(BoundsBecome(screen)) << Text(Bounds());
+  std::printf("the login frame's WS_EX_TOPMOST during full screen under Wine: %d\n", Topmost(LoginFrame()));
+  std::fflush(stdout);
+  ASSERT_TRUE(pointer::Click(Button(kClose)));
+  ASSERT_TRUE(WaitUntil(10s, [&] { return LoginScreenShown(*driver); })) << "no login screen";
+  ASSERT_NE(LoginFrame(), nullptr);
+  EXPECT_FALSE(Topmost(LoginFrame()));
 }
 
 TEST_F(GameWindow, MinimizeToTrayHidesItAndAClickOnItsIconBringsItBack) {
