@@ -70,13 +70,7 @@ void PointerInput::Press(int button, int shift, int x, int y) {
   // A second button while one is held goes where the first went.
   const Entry target = pressing_ ? pressed_ : EntryAt(x, y);
   Begin(target, button, false);
-  if (target.control == nullptr) {
-    host_.Deliver([&] { form_.MouseDown(button, shift, FormX(x), FormY(y)); });
-  } else if (target.events != nullptr) {
-    const double tx = ToTwipsX(x) - target.control->Left();
-    const double ty = ToTwipsY(y) - target.control->Top();
-    host_.Deliver([&] { target.events->MouseDown(button, shift, tx, ty); });
-  }
+  Raise(target, &WindowEvents::MouseDown, &ControlEvents::MouseDown, button, shift, x, y);
 }
 
 // The second press raises DblClick instead of MouseDown; its release is a
@@ -90,14 +84,22 @@ void PointerInput::DoublePress(int button, int /*shift*/, int x, int y) {
     host_.Deliver([&] { target.events->DblClick(); });
 }
 
-void PointerInput::Up(const Entry& target, int button, int shift, int x, int y) {
+// The form's events take its scale unit; a control's, twips from its corner.
+void PointerInput::Raise(const Entry& target, FormEvent formEvent, ControlEvent controlEvent, int button,
+                         int shift, int x, int y) {
   if (target.control == nullptr) {
-    host_.Deliver([&] { form_.MouseUp(button, shift, FormX(x), FormY(y)); });
+    const double fx = FormX(x);
+    const double fy = FormY(y);
+    host_.Deliver([&] { (form_.*formEvent)(button, shift, fx, fy); });
   } else if (target.events != nullptr) {
     const double tx = ToTwipsX(x) - target.control->Left();
     const double ty = ToTwipsY(y) - target.control->Top();
-    host_.Deliver([&] { target.events->MouseUp(button, shift, tx, ty); });
+    host_.Deliver([&] { (target.events->*controlEvent)(button, shift, tx, ty); });
   }
+}
+
+void PointerInput::Up(const Entry& target, int button, int shift, int x, int y) {
+  Raise(target, &WindowEvents::MouseUp, &ControlEvents::MouseUp, button, shift, x, y);
 }
 
 void PointerInput::Release(int button, int shift, int x, int y) {
@@ -128,13 +130,7 @@ void PointerInput::Move(int buttons, int shift, int x, int y) {
   lastX_ = x;
   lastY_ = y;
   const Entry target = pressing_ ? pressed_ : EntryAt(x, y);
-  if (target.control == nullptr) {
-    host_.Deliver([&] { form_.MouseMove(buttons, shift, FormX(x), FormY(y)); });
-  } else if (target.events != nullptr) {
-    const double tx = ToTwipsX(x) - target.control->Left();
-    const double ty = ToTwipsY(y) - target.control->Top();
-    host_.Deliver([&] { target.events->MouseMove(buttons, shift, tx, ty); });
-  }
+  Raise(target, &WindowEvents::MouseMove, &ControlEvents::MouseMove, buttons, shift, x, y);
 }
 
 void PointerInput::CaptureLost() {

@@ -70,7 +70,11 @@ class PointerInput {
     const Control* control = nullptr;  // nullptr: the form itself
     ControlEvents* events = nullptr;
   };
+  using FormEvent = void (WindowEvents::*)(int, int, double, double);
+  using ControlEvent = void (ControlEvents::*)(int, int, double, double);
   Entry EntryAt(int x, int y) const;
+  void Raise(const Entry& target, FormEvent formEvent, ControlEvent controlEvent, int button, int shift,
+             int x, int y);
   void Begin(const Entry& target, int button, bool doubleClick);
   void Up(const Entry& target, int button, int shift, int x, int y);
   double ToTwipsX(int x) const;
