@@ -31,16 +31,35 @@ Child::~Child() {
 
 namespace {
 
-// The processes started by `parent`, as the system still lists them.
-std::vector<DWORD> ChildrenOf(DWORD parent) {
-  std::vector<DWORD> children;
+ULONGLONG CreationTime(HANDLE process) {
+  FILETIME created{};
+  FILETIME exited{};
+  FILETIME kernel{};
+  FILETIME user{};
+  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  return (static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// The processes that `parent` started, opened so that their ids stay theirs.
+// A process id is soon used again (under Wine within seconds), and a process
+// that names a dead parent's id names whoever has it now: one made before
+// the parent is not its child.
+std::vector<HANDLE> ChildrenOf(DWORD parent, ULONGLONG parentCreated) {
+  std::vector<HANDLE> children;
   HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return children;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
-    if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent)
-      children.push_back(entry.th32ProcessID);
+    if (entry.th32ParentProcessID != parent || entry.th32ProcessID == parent) continue;
+    HANDLE process =
+        ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID);
+    if (process == nullptr) continue;  // ended already
+    if (CreationTime(process) >= parentCreated) {
+      children.push_back(process);
+    } else {
+      ::CloseHandle(process);
+    }
   }
   ::CloseHandle(snapshot);
   return children;
@@ -51,22 +70,24 @@ std::vector<DWORD> ChildrenOf(DWORD parent) {
 bool Child::WaitForItsCommands(std::chrono::milliseconds limit) const {
   if (::WaitForSingleObject(info_.hProcess, 0) != WAIT_OBJECT_0) return false;
   const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(limit.count());
-  // Breadth first: a command's own commands (cmd starting cmd) are waited for too.
-  std::vector<DWORD> pending = ChildrenOf(info_.dwProcessId);
+  // A command's own commands (cmd starting cmd) are waited for too.
+  std::vector<HANDLE> pending = ChildrenOf(info_.dwProcessId, CreationTime(info_.hProcess));
+  bool allEnded = true;
   while (!pending.empty()) {
-    const DWORD pid = pending.back();
+    HANDLE process = pending.back();
     pending.pop_back();
-    for (DWORD grandchild : ChildrenOf(pid)) pending.push_back(grandchild);
-    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
-    if (process == nullptr) continue;  // ended already
+    const DWORD pid = ::GetProcessId(process);
+    const ULONGLONG created = CreationTime(process);
     const ULONGLONG now = ::GetTickCount64();
     const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-    const bool ended = ::WaitForSingleObject(process, left) == WAIT_OBJECT_0;
+    const bool ended = allEnded && ::WaitForSingleObject(process, left) == WAIT_OBJECT_0;
+    allEnded = allEnded && ended;
+    if (allEnded) {
+      for (HANDLE grandchild : ChildrenOf(pid, created)) pending.push_back(grandchild);
+    }
     ::CloseHandle(process);
-    if (!ended) return false;
-    for (DWORD grandchild : ChildrenOf(pid)) pending.push_back(grandchild);
   }
-  return true;
+  return allEnded;
 }
 
 bool Child::WaitForExit(DWORD milliseconds, DWORD& code) const {
