@@ -260,6 +260,7 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
   g_signal_connect(layout_, "button-press-event", G_CALLBACK(&LinuxWindow::OnButton), this);
   g_signal_connect(layout_, "button-release-event", G_CALLBACK(&LinuxWindow::OnButton), this);
   g_signal_connect(layout_, "motion-notify-event", G_CALLBACK(&LinuxWindow::OnMotion), this);
+  g_signal_connect(layout_, "size-allocate", G_CALLBACK(&LinuxWindow::OnAllocate), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&LinuxWindow::OnConfigure), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(&LinuxWindow::OnDelete), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&LinuxWindow::OnState), this);
@@ -586,6 +587,19 @@ gboolean LinuxWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self)
     window->input_.Release(button, shift, x, y);
   }
   return TRUE;
+}
+
+// Pointer input reaches the form only inside the layout's allocation, which
+// follows a resize at GTK's next layout pass: a press in the part a window
+// has just grown by, before that pass, goes to no control. The trace says
+// when the form takes input at its new size.
+void LinuxWindow::OnAllocate(GtkWidget*, GdkRectangle* allocation, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  if (allocation->width == window->allocated_.width && allocation->height == window->allocated_.height)
+    return;
+  window->allocated_ = *allocation;
+  Log("allocated",
+      window->name_ + " " + std::to_string(allocation->width) + "x" + std::to_string(allocation->height));
 }
 
 gboolean LinuxWindow::OnMotion(GtkWidget*, GdkEventMotion* event, gpointer self) {

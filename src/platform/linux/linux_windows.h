@@ -164,6 +164,7 @@ class LinuxWindow final : public Window, private PointerHost {
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
   static gboolean OnButton(GtkWidget* widget, GdkEventButton* event, gpointer self);
   static gboolean OnMotion(GtkWidget* widget, GdkEventMotion* event, gpointer self);
+  static void OnAllocate(GtkWidget* widget, GdkRectangle* allocation, gpointer self);
   static gboolean OnGrabBroken(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
@@ -194,6 +195,7 @@ class LinuxWindow final : public Window, private PointerHost {
   bool ownedHidden_ = false;  // by the owner's minimise, until its restore
   WindowState state_ = WindowState::Normal;
   GdkRectangle bounds_{0, 0, 0, 0};
+  GdkRectangle allocated_{0, 0, 0, 0};  // the layout's, as last traced
   // The bounds last asked of the window system and not yet confirmed: its
   // answers to earlier requests are not the window's place.
   std::optional<GdkRectangle> requested_;
