@@ -14,11 +14,19 @@ cut       announce the full Content-Length but send only the first N bytes
           of the body, then drop the connection
 delay_ms  wait this long before answering (combines with the others)
 redirect  302 (or "status", if given) with this Location
+silent    true: take the request and never answer, until the client hangs up
+stall     announce the full Content-Length, send only the first N bytes of
+          the body, then send nothing more until the client hangs up
+chunk_ms  send the body in 4 KiB pieces this many milliseconds apart
 
 Keys are URL paths after percent-decoding, without the query string. The
 rules file should be replaced atomically (write a temp file, rename); a
 file that does not parse, or a rule with an unknown key, answers 500 so
 that a broken test set-up does not pass as a server fault.
+
+The log (--log) gets "METHOD PATH STATUS" for every answered request and
+"sent PATH BYTES" once a file's whole body has gone out, so a test can tell
+a download that ran to its end from one the client gave up.
 """
 import argparse
 import http.server
@@ -37,7 +45,9 @@ EXTRA_TYPES = {
     ".xml": "text/xml",
     ".json": "application/json",
 }
-RULE_KEYS = {"status", "cut", "delay_ms", "redirect"}
+RULE_KEYS = {"status", "cut", "delay_ms", "redirect", "silent", "stall", "chunk_ms"}
+# A held connection is let go after this long, whatever the client does.
+HOLD_SECONDS = 600
 
 
 class RuleError(Exception):
@@ -84,6 +94,12 @@ def check_rule(url_path, rule):
         raise RuleError(f"rule for {url_path}: delay_ms must be >= 0")
     if "redirect" in rule and not isinstance(rule["redirect"], str):
         raise RuleError(f"rule for {url_path}: redirect must be a string")
+    if "silent" in rule and rule["silent"] is not True:
+        raise RuleError(f"rule for {url_path}: silent must be true")
+    if "stall" in rule and not (is_int(rule["stall"]) and rule["stall"] >= 0):
+        raise RuleError(f"rule for {url_path}: stall must be an integer >= 0")
+    if "chunk_ms" in rule and not (is_int(rule["chunk_ms"]) and rule["chunk_ms"] >= 0):
+        raise RuleError(f"rule for {url_path}: chunk_ms must be an integer >= 0")
     return rule
 
 
@@ -132,6 +148,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if "delay_ms" in rule:
             time.sleep(rule["delay_ms"] / 1000.0)
 
+        if rule.get("silent"):
+            self.hold()
+            return
+
         if "redirect" in rule:
             self.send_response(rule.get("status", 302))
             self.send_header("Location", rule["redirect"])
@@ -167,7 +187,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(size))
             self.end_headers()
             if with_body:
-                self.copy_body(f, size, rule.get("cut"))
+                self.copy_body(f, size, rule.get("cut"), rule.get("stall"), rule.get("chunk_ms"))
             elif "cut" in rule:
                 self.drop_connection()
 
@@ -184,16 +204,38 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if cut is not None:
             self.drop_connection()
 
-    def copy_body(self, f, size, cut):
+    def copy_body(self, f, size, cut, stall=None, chunk_ms=None):
         left = size if cut is None else min(cut, size)
+        if stall is not None:
+            left = min(stall, left)
+        piece = 65536 if chunk_ms is None else 4096
         while left > 0:
-            chunk = f.read(min(65536, left))
+            chunk = f.read(min(piece, left))
             if not chunk:
                 break
             self.wfile.write(chunk)
             left -= len(chunk)
-        if cut is not None:
+            if chunk_ms is not None and left > 0:
+                self.wfile.flush()
+                time.sleep(chunk_ms / 1000.0)
+        if left == 0 and cut is None and stall is None:
+            self.wfile.flush()
+            self.server.log_line(f"sent {self.path} {size}")
+        if stall is not None:
+            self.hold()
+        elif cut is not None:
             self.drop_connection()
+
+    def hold(self):
+        """Sends nothing more until the client hangs up (or HOLD_SECONDS)."""
+        self.wfile.flush()
+        self.close_connection = True
+        self.connection.settimeout(HOLD_SECONDS)
+        try:
+            while self.connection.recv(4096):
+                pass
+        except OSError:
+            pass
 
     def drop_connection(self):
         self.wfile.flush()

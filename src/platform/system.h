@@ -79,6 +79,8 @@ class ProgramInfo {
   virtual Version FileVersion() const = 0;
   // The arguments after the program's name, as one text.
   virtual std::string CommandLine() const = 0;
+  // The running process's id: unique among the processes running now.
+  virtual std::uint32_t ProcessId() const = 0;
   // Ends the process at once: no handler of any window runs afterwards.
   [[noreturn]] virtual void End() = 0;
 };

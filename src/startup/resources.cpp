@@ -52,9 +52,13 @@ bool Exists(platform::Context& ctx, const std::string& path) {
 // body) and calls it success, and a file once there is never replaced. So the
 // download goes to a temporary name beside the target and is moved into place
 // only when the server answered 200 with the whole body; otherwise the name
-// stays missing and the next start tries again.
+// stays missing and the next start tries again. The temporary name is this
+// process's own: two clients started at once download side by side, and the
+// file moved into place is always one whole answer.
 void StoreDownload(platform::Context& ctx, const std::string& url, const std::string& target) {
-  const std::string partial = target + ".download";
+  std::uint32_t process = 0;
+  ResumeNext([&] { process = ctx.Program().ProcessId(); });
+  const std::string partial = target + "." + std::to_string(process) + ".download";
   platform::Files& files = ctx.FileSystem();
   if (Exists(ctx, partial)) ResumeNext([&] { files.Delete(partial); });  // a killed start's leftover
   bool whole = false;

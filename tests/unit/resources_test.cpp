@@ -51,19 +51,20 @@ TEST_F(Resources, AFirstStartStoresBothFilesAsServedAndProvisionsFlash) {
   EXPECT_EQ(m.sim.FileBytes(kFolder + "\\bg.png"), png);
   EXPECT_EQ(m.sim.FileBytes(kFolder + "\\Kestrune.lib"), swf);
   EXPECT_TRUE(m.sim.HasFile(kFolder + "\\flash32.ocx"));
-  EXPECT_EQ(Network(),
-            (Lines{"Resource.Load BG 100",
-                   "Download.Fetch " + kBase + "/microClient/bg.png -> " + kFolder + "\\bg.png.download",
-                   "Resource.Load KESTRUNE 100",
-                   "Download.Fetch " + kBase + "/bin/Kestrune.swf -> " + kFolder + "\\Kestrune.lib.download",
-                   "Resource.Load FLASH 100",
-                   "Download.Fetch " + kBase + "/microClient/flash32.ocx -> " + kFolder +
-                       "\\flash32.ocx.download"}));
+  EXPECT_EQ(
+      Network(),
+      (Lines{"Resource.Load BG 100",
+             "Download.Fetch " + kBase + "/microClient/bg.png -> " + kFolder + "\\bg.png.4242.download",
+             "Resource.Load KESTRUNE 100",
+             "Download.Fetch " + kBase + "/bin/Kestrune.swf -> " + kFolder + "\\Kestrune.lib.4242.download",
+             "Resource.Load FLASH 100",
+             "Download.Fetch " + kBase + "/microClient/flash32.ocx -> " + kFolder +
+                 "\\flash32.ocx.4242.download"}));
   EXPECT_EQ(LibraryCalls(),
             (Lines{"Library.Load " + kFolder + "\\flash32.ocx", "Library.Export DllRegisterServer",
                    "Library.StartThread", "Library.Wait 10000", "Library.Close", "Library.Free"}));
   for (const std::string& entry : m.sim.Listing())
-    EXPECT_EQ(entry.find(".download"), std::string::npos) << entry;
+    EXPECT_EQ(entry.find(".4242.download"), std::string::npos) << entry;
 }
 
 TEST_F(Resources, WithEverythingInPlaceAStartTouchesNeitherResourcesNorTheNetwork) {
@@ -89,8 +90,8 @@ TEST_F(Resources, AnErrorPageACutBodyOrNoServerLeavesNoFileAndTheNextStartTriesA
   m.sim.Serve(kBase + "/microClient/bg.png", png, 404);
   m.sim.ServeCut(kBase + "/bin/Kestrune.swf", swf, 5);
   m.Start();  // flash32.ocx is not served at all
-  for (const char* name : {"\\bg.png", "\\Kestrune.lib", "\\flash32.ocx", "\\bg.png.download",
-                           "\\Kestrune.lib.download", "\\flash32.ocx.download"}) {
+  for (const char* name : {"\\bg.png", "\\Kestrune.lib", "\\flash32.ocx", "\\bg.png.4242.download",
+                           "\\Kestrune.lib.4242.download", "\\flash32.ocx.4242.download"}) {
     EXPECT_FALSE(m.sim.HasFile(kFolder + name)) << name;
   }
   EXPECT_EQ(m.sim.TraceOf({"Library."}), (Lines{"Library.Load " + kFolder + "\\flash32.ocx"}))
@@ -102,16 +103,18 @@ TEST_F(Resources, AnErrorPageACutBodyOrNoServerLeavesNoFileAndTheNextStartTriesA
   EXPECT_TRUE(m.sim.HasFile(kFolder + "\\flash32.ocx"));
 }
 
-TEST_F(Resources, AKilledStartsLeftoverIsNeverUsed) {
-  m.sim.AddFile(kFolder + "\\bg.png.download", Text("half of an old"));
-  m.sim.AddFile(kFolder + "\\Kestrune.lib.download", Text("half"));
+TEST_F(Resources, AKilledStartsLeftoverIsNeverUsedAndAnotherRunningStartsDownloadIsLeftAlone) {
+  m.sim.AddFile(kFolder + "\\bg.png.4242.download", Text("half of an old"));
+  m.sim.AddFile(kFolder + "\\bg.png.777.download", Text("another start's"));
+  m.sim.AddFile(kFolder + "\\Kestrune.lib.4242.download", Text("half"));
   m.sim.Serve(kBase + "/microClient/bg.png", png);
   m.sim.Serve(kBase + "/bin/Kestrune.swf", swf, 404);
   m.Start();
   EXPECT_EQ(m.sim.FileBytes(kFolder + "\\bg.png"), png);
   EXPECT_FALSE(m.sim.HasFile(kFolder + "\\Kestrune.lib"));
-  EXPECT_FALSE(m.sim.HasFile(kFolder + "\\bg.png.download"));
-  EXPECT_FALSE(m.sim.HasFile(kFolder + "\\Kestrune.lib.download"));
+  EXPECT_FALSE(m.sim.HasFile(kFolder + "\\bg.png.4242.download"));
+  EXPECT_FALSE(m.sim.HasFile(kFolder + "\\Kestrune.lib.4242.download"));
+  EXPECT_EQ(m.sim.FileBytes(kFolder + "\\bg.png.777.download"), Text("another start's"));
 }
 
 struct VersionCase {

@@ -3,6 +3,7 @@
 // Flash control served as the library to provision.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <random>
 
@@ -31,6 +32,21 @@ void Write(const std::wstring& path, const Bytes& bytes) {
 
 void WriteText(const std::wstring& path, const std::string& text) {
   Write(path, Bytes(text.begin(), text.end()));
+}
+
+std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// The download's temporary files left in the data folder, by name.
+std::vector<std::wstring> Leftovers() {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found{};
+  HANDLE search = ::FindFirstFileW((kData + L"\\*.download").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.emplace_back(found.cFileName);
+  } while (::FindNextFileW(search, &found));
+  ::FindClose(search);
+  return names;
 }
 
 bool FlashRegistered() {
@@ -112,16 +128,63 @@ TEST_F(Provisioning, AnErrorPageOrACutBodyLeavesNoFile) {
                    R"( "/kvx_stable/bin/Kestrune.swf": {"cut": 1000},)"
                    R"( "/kvx_stable/microClient/flash32.ocx": {"cut": 5000}})");
   StartAndClose();
-  for (const wchar_t* name : {L"\\bg.png", L"\\Kestrune.lib", L"\\flash32.ocx", L"\\bg.png.download",
-                              L"\\Kestrune.lib.download", L"\\flash32.ocx.download"}) {
+  for (const wchar_t* name : {L"\\bg.png", L"\\Kestrune.lib", L"\\flash32.ocx"}) {
     EXPECT_EQ(::GetFileAttributesW((kData + name).c_str()), INVALID_FILE_ATTRIBUTES) << name;
   }
+  EXPECT_TRUE(Leftovers().empty()) << Narrow(Leftovers().front());
   EXPECT_FALSE(FlashRegistered());
   // The next start tries again and gets them.
   ::DeleteFileW(rules.c_str());
   StartAndClose();
   EXPECT_EQ(Read(kData + L"\\bg.png"), png);
   EXPECT_TRUE(FlashRegistered());
+}
+
+// A server that takes the request for bg.png and never answers, and one that
+// stops in the middle of Kestrune.swf: each download ends once nothing has
+// come for the stall limit, as a failed one. Nothing is stored, the start-up
+// goes on, and the next start tries again.
+TEST_F(Provisioning, AServerThatNeverAnswersOrStopsMidwayHoldsTheStartUpOnlyForTheStallLimit) {
+  WriteText(rules, R"({"/kvx_stable/microClient/bg.png": {"silent": true},)"
+                   R"( "/kvx_stable/bin/Kestrune.swf": {"stall": 1000}})");
+  const double shown = StartAndClose(180s);
+  std::printf("login screen shown %.1f s after the start, two downloads stalled\n", shown);
+  std::fflush(stdout);
+  for (const wchar_t* name : {L"\\bg.png", L"\\Kestrune.lib"}) {
+    EXPECT_EQ(::GetFileAttributesW((kData + name).c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(name);
+  }
+  EXPECT_TRUE(Leftovers().empty());
+  ::DeleteFileW(rules.c_str());
+  StartAndClose();
+  EXPECT_EQ(Read(kData + L"\\bg.png"), png);
+  EXPECT_EQ(Read(kData + L"\\Kestrune.lib"), swf);
+}
+
+// Two clients started at once, the server slowed so that their downloads
+// overlap: each downloads to a name of its own, and what is moved into place
+// is always one whole answer.
+TEST_F(Provisioning, TwoStartsAtOnceEachStoreAWholeAnswer) {
+  WriteText(rules, R"({"/kvx_stable/microClient/bg.png": {"chunk_ms": 40},)"
+                   R"( "/kvx_stable/bin/Kestrune.swf": {"chunk_ms": 40}})");
+  const std::string bgSent = "sent /kvx_stable/microClient/bg.png " + std::to_string(png.size());
+  const std::size_t before = CountLines(contentLog, bgSent);
+  Child first(kDownloads + L"\\Veltrotarn.exe", L"");
+  Child second(kDownloads + L"\\Veltrotarn.exe", L"");
+  EXPECT_TRUE(WaitUntil(120s, [&] { return LoginScreenShown(first) && LoginScreenShown(second); }))
+      << "not both login screens";
+  // Sharing one temporary name, the second start could not write its
+  // download and gave it up: its frame had no picture.
+  EXPECT_EQ(CountLines(contentLog, bgSent), before + 2) << "not both took the whole answer";
+  EXPECT_EQ(Read(kData + L"\\bg.png"), png);
+  EXPECT_EQ(Read(kData + L"\\Kestrune.lib"), swf);
+  EXPECT_TRUE(Leftovers().empty()) << Narrow(Leftovers().front());
+  EXPECT_TRUE(CloseThroughTheFrame(first));
+  EXPECT_TRUE(CloseThroughTheFrame(second));
+  ::DeleteFileW(rules.c_str());
+  // Both stored whole: a third start asks the server for nothing.
+  const std::size_t requests = Requests();
+  StartAndClose();
+  EXPECT_EQ(Requests(), requests);
 }
 
 TEST_F(Provisioning, ARegistrationThatHangsHoldsTheStartUpForTenSecondsOnly) {

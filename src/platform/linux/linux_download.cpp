@@ -69,8 +69,9 @@ LinuxDownloads::LinuxDownloads(const PathMap& paths) : paths_(paths) {
 }
 
 // Redirects are followed; what is reported is the last answer. The bytes
-// come from the origin (no-cache), nothing is asked of anyone, and a
-// connection that stalls for a minute counts as dropped.
+// come from the origin (no-cache) and nothing is asked of anyone. Every wait
+// is bounded: the connect, and then 30 s without a byte, whether the answer's
+// headers or its body are awaited, ends the transfer as a dropped one.
 DownloadResult LinuxDownloads::Fetch(const std::string& url, const std::string& path) {
   Transfer transfer;
   transfer.path = paths_.NativeOf(path);
@@ -88,7 +89,7 @@ DownloadResult LinuxDownloads::Fetch(const std::string& url, const std::string& 
   Set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
   Set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L));
   Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L));
-  Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 60L));
+  Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L));
   // The GUI runs other threads; curl must not touch signals to time out.
   Set(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
   Set(curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &WriteBody));

@@ -2,6 +2,8 @@
 // The system services of the Linux client: environment and drives, files,
 // the program itself, the shell, downloads and the code page. Windows and
 // graphics come from the GUI side.
+#include <unistd.h>
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,6 +57,7 @@ class LinuxProgramInfo final : public ProgramInfo {
   // The file name with only a ".exe" taken off, the one suffix the path
   // mapping drops again: "<Folder>\<ExeName>.exe" names this executable.
   std::string ExeName() const override;
+  std::uint32_t ProcessId() const override { return static_cast<std::uint32_t>(::getpid()); }
   Version FileVersion() const override;
   std::string CommandLine() const override;
   [[noreturn]] void End() override;

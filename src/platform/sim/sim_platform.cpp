@@ -367,6 +367,11 @@ std::string SimPlatform::ExeName() const {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+std::uint32_t SimPlatform::ProcessId() const {
+  Record("Program.ProcessId", "");
+  return processId_;
+}
+
 Version SimPlatform::FileVersion() const {
   Record("Program.FileVersion", "");
   return Version{1, 0, 0};

@@ -327,6 +327,7 @@ class SimPlatform final : private WindowRuntime,
 
   // 1252 (Western) or 936 (Simplified Chinese), as the system's ANSI code page.
   void SetCodePage(int codePage) { codePage_ = codePage; }
+  void SetProcessId(std::uint32_t id) { processId_ = id; }
 
   // The simulated file system: case-insensitive, keeps the case it was given.
   void AddFolder(const std::string& path);
@@ -376,6 +377,7 @@ class SimPlatform final : private WindowRuntime,
   // ProgramInfo
   std::string Folder() const override;
   std::string ExeName() const override;
+  std::uint32_t ProcessId() const override;
   Version FileVersion() const override;
   std::string CommandLine() const override;
   [[noreturn]] void End() override;
@@ -491,6 +493,7 @@ class SimPlatform final : private WindowRuntime,
       {23, R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}};
   std::map<std::string, std::string> registry_;
   int codePage_ = 1252;
+  std::uint32_t processId_ = 4242;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;
   SimWindow* captured_ = nullptr;  // holds the mouse capture

@@ -14,6 +14,7 @@ namespace {
 // WinINet's handles go back with InternetCloseHandle, never CloseHandle.
 class UniqueInternet {
  public:
+  UniqueInternet() = default;
   explicit UniqueInternet(HINTERNET handle) : handle_(handle) {}
   ~UniqueInternet() { reset(); }
   UniqueInternet(UniqueInternet&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
@@ -69,16 +70,60 @@ std::int64_t ContentLengthOf(HINTERNET request) {
   return value;
 }
 
+// Every wait of a download is bounded: a server that takes the connection
+// and never answers, or stops in the middle of the body, would otherwise hold
+// the start-up for good. The receive limit holds for the answer's headers and
+// for each read of the body, so it is the longest a transfer may stand still.
+constexpr DWORD kTimeoutMs = 30000;
+
+void Bound(HINTERNET handle) {
+  DWORD timeout = kTimeoutMs;
+  for (const int option :
+       {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+    if (!::InternetSetOptionW(handle, static_cast<DWORD>(option), &timeout, sizeof timeout)) {
+      RaiseLastError("InternetSetOption");
+    }
+  }
+}
+
+// The request is made by hand rather than by InternetOpenUrl so that its own
+// handle carries the limits before anything is sent: a request does not
+// always take them from its session (Wine's does not).
+UniqueInternet OpenRequest(HINTERNET session, const std::wstring& url, UniqueInternet& connection) {
+  URL_COMPONENTSW parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = 1;
+  parts.dwUrlPathLength = 1;
+  parts.dwExtraInfoLength = 1;
+  if (!::InternetCrackUrlW(url.c_str(), 0, 0, &parts)) RaiseLastError("InternetCrackUrl");
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    throw Error("not an http or https address: " + Utf8(url));
+  }
+  const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+  const std::wstring object = std::wstring(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                              std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  connection = UniqueInternet(
+      ::InternetConnectW(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
+  if (!connection) RaiseLastError("InternetConnect");
+  const DWORD flags = kRequestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+  UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", object.empty() ? L"/" : object.c_str(),
+                                            nullptr, nullptr, nullptr, flags, 0));
+  if (!request) RaiseLastError("HttpOpenRequest");
+  Bound(request.get());
+  // Redirects are followed here; what is queried afterwards is the last answer.
+  if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) RaiseLastError("HttpSendRequest");
+  return request;
+}
+
 }  // namespace
 
 DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& path) {
-  const std::wstring wideUrl = Wide(url);
   const std::wstring widePath = Wide(path);
   UniqueInternet session(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) RaiseLastError("InternetOpen");
-  // Redirects are followed here; what is queried below is the last answer.
-  UniqueInternet request(::InternetOpenUrlW(session.get(), wideUrl.c_str(), nullptr, 0, kRequestFlags, 0));
-  if (!request) RaiseLastError("InternetOpenUrl");
+  Bound(session.get());
+  UniqueInternet connection;
+  UniqueInternet request = OpenRequest(session.get(), Wide(url), connection);
 
   DownloadResult result;
   result.status = StatusOf(request.get());

@@ -6,7 +6,10 @@
 #include <unistd.h>
 #include <csignal>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <future>
 
 #include "platform/error.h"
 #include "test_support.h"
@@ -31,8 +34,11 @@ class DownloadTest : public SystemTest {
     WriteText(serverRoot_ + "/files/empty.xml", "");
     WriteText(serverRoot_ + "/rules.json",
               R"({"/game/cut.swf": {"cut": 1000}, "/old.swf": {"redirect": "/game/main.swf"},)"
-              R"( "/lost.swf": {"redirect": "/nowhere.swf"}, "/denied": {"status": 403}})");
-    std::filesystem::copy_file(serverRoot_ + "/files/game/main.swf", serverRoot_ + "/files/game/cut.swf");
+              R"( "/lost.swf": {"redirect": "/nowhere.swf"}, "/denied": {"status": 403},)"
+              R"( "/game/silent.swf": {"silent": true}, "/game/stalled.swf": {"stall": 1000}})");
+    for (const char* copy : {"cut.swf", "silent.swf", "stalled.swf"}) {
+      std::filesystem::copy_file(serverRoot_ + "/files/game/main.swf", serverRoot_ + "/files/game/" + copy);
+    }
     const std::string portFile = serverRoot_ + "/port";
     server_ = Spawn({"/usr/bin/python3", TARNHOLD_CONTENT_SERVER, "--root", serverRoot_ + "/files", "--rules",
                      serverRoot_ + "/rules.json", "--port-file", portFile, "--max-seconds", "300"});
@@ -131,6 +137,25 @@ TEST_F(DownloadTest, NoAnswerThrowsAndLeavesTheFileAsItWas) {
   EXPECT_THROW(System().downloads().Fetch(url, "C:\\Veltrotarn\\download"), Error);
   EXPECT_EQ(Downloaded(), "previous");
   EXPECT_THROW(System().downloads().Fetch("ftp://127.0.0.1/x", "C:\\Veltrotarn\\download"), Error);
+}
+
+// A server that takes the request and never answers, and one that stops in
+// the middle of the body: each download ends once nothing has come for the
+// stall limit, the first with no answer, the second with its shortfall.
+TEST_F(DownloadTest, AServerThatNeverAnswersOrStopsMidwayEndsTheDownload) {
+  const auto start = std::chrono::steady_clock::now();
+  auto silent = std::async(std::launch::async, [&] {
+    return System().downloads().Fetch(base_ + "/game/silent.swf", "C:\\Veltrotarn\\silent");
+  });
+  const DownloadResult stalled =
+      System().downloads().Fetch(base_ + "/game/stalled.swf", "C:\\Veltrotarn\\stalled");
+  EXPECT_EQ(stalled.status, 200);
+  EXPECT_EQ(stalled.contentLength, 5000);
+  EXPECT_EQ(stalled.received, 1000U);
+  EXPECT_THROW(silent.get(), Error);
+  EXPECT_FALSE(PathExists(DataHome() + "/Veltrotarn/silent")) << "no answer, no file";
+  std::printf("both downloads ended %.1f s after they started\n",
+              std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 
 TEST_F(DownloadTest, AFileThatCannotBeWrittenThrows) {

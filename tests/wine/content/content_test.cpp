@@ -142,7 +142,8 @@ struct Download : LocalFolder {
     std::string line;
     for (const std::uint8_t c : log.value_or(Bytes{})) {
       if (c == '\n') {
-        lines.push_back(line);
+        // "sent" lines tell of bodies, not of requests.
+        if (line.rfind("sent ", 0) != 0) lines.push_back(line);
         line.clear();
       } else {
         line.push_back(static_cast<char>(c));
