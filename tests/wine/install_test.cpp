@@ -134,8 +134,8 @@ struct Install : ::testing::Test {
 
   // Starts a program and lets it run its course: the login screen, then
   // closed as the system would close it; an uninstall start ends by itself.
-  static void Run(const std::wstring& exe, const std::wstring& arguments) {
-    Child client(exe, arguments);
+  static void Run(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"") {
+    Child client(exe, arguments, folder);
     DWORD code = 1;
     if (arguments.empty()) {
       ASSERT_TRUE(WaitUntil(30s, [&] { return LoginScreenShown(client); })) << "no login screen";
@@ -202,14 +202,16 @@ TEST_F(Install, AnUninstallFromTheDownloadRemovesTheShortcutsTheEntryAndTheDownl
 }
 
 // The two commands are started while the program is still ending; they must
-// act after it, and the folder's after the executable's, every time.
+// act after it, and the folder's after the executable's, every time. Started
+// as Explorer starts it, from the data folder itself: a folder that a
+// process stands in cannot be removed.
 TEST_F(Install, TwentyUninstallsOfTheInstalledCopyLeaveNothingBehind) {
   int executableLeft = 0;
   int folderLeft = 0;
   for (int i = 0; i < 20; ++i) {
     Run(kDownload, L"");
     ASSERT_TRUE(IsFile(kInstalled));
-    Run(kInstalled, L"del");
+    Run(kInstalled, L"del", kData);
     if (!Gone(kInstalled)) ++executableLeft;
     if (!Gone(kData)) ++folderLeft;
     RemoveTree(kData);

@@ -29,7 +29,8 @@ struct TopWindow {
 // A process this test started; ended by its handle when the test is done.
 class Child {
  public:
-  Child(const std::wstring& exe, const std::wstring& arguments);
+  // `folder`: its current folder; empty for this process's own.
+  Child(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"");
   ~Child();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;

@@ -483,6 +483,8 @@ int StartRunner() {
   ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
   // Nothing else of the GUI's (its display connection, its sockets) goes along.
   ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  // Out of the program's current folder, which a command may be removing.
+  ::posix_spawn_file_actions_addchdir_np(&actions, "/");
   ::posix_spawnattr_init(&attributes);
   sigset_t none;
   sigemptyset(&none);

@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
@@ -536,8 +537,14 @@ void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int window
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
   startup.wShowWindow = static_cast<WORD>(windowStyle);
   startup.hStdInput = input.get();
+  // Not in the program's current folder, which the commands may be about to
+  // remove: a folder that a process stands in cannot go (a start from
+  // Explorer makes the data folder itself the current one).
+  std::array<wchar_t, MAX_PATH> system{};
+  const UINT length = ::GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
+  const wchar_t* folder = length > 0 && length < system.size() ? system.data() : nullptr;
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
                         &started)) {
     RaiseLastError("CreateProcess");
   }

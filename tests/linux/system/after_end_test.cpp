@@ -6,7 +6,10 @@
 #include <csignal>
 
 #include <filesystem>
+#include <sstream>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "test_support.h"
 
@@ -21,8 +24,11 @@ class AfterEndTest : public SystemTest {
     folder_ = DataHome() + "/Velt 'ro $tarn";
     std::filesystem::create_directories(folder_);
     WriteText(folder_ + "/Veltrotarn", "the running program");
+    // Started from inside the folder its commands remove, as a file manager
+    // starts a program.
     helper_ = Spawn(
-        {TestProgram(), "--after-end-helper", "C:\\Velt 'ro $tarn\\Veltrotarn.exe", "C:\\Velt 'ro $tarn"});
+        {TestProgram(), "--after-end-helper", "C:\\Velt 'ro $tarn\\Veltrotarn.exe", "C:\\Velt 'ro $tarn"},
+        folder_);
     ASSERT_GT(helper_.pid, 0);
     // Its first line comes once both commands have been handed over.
     const std::string line = ReadLine(helper_.output);
@@ -55,7 +61,30 @@ class AfterEndTest : public SystemTest {
   int status_ = -1;
 };
 
+// The processes whose parent is `parent`, as /proc lists them.
+std::vector<pid_t> ChildrenOf(pid_t parent) {
+  std::vector<pid_t> children;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string stat = ReadText(entry.path().string() + "/stat");
+    const auto close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state;
+    pid_t ppid = 0;
+    if (fields >> state >> ppid && ppid == parent)
+      children.push_back(std::stoi(entry.path().filename().string()));
+  }
+  return children;
+}
+
 TEST_F(AfterEndTest, TheCommandsWaitForTheProgramAndRunInOrder) {
+  // The runner stands outside the program's folder, which it may remove.
+  std::vector<pid_t> runners;
+  for (const pid_t child : ChildrenOf(helper_.pid)) {
+    if (child != sleeper_) runners.push_back(child);
+  }
+  ASSERT_EQ(runners.size(), 1U);
+  EXPECT_EQ(std::filesystem::read_symlink("/proc/" + std::to_string(runners[0]) + "/cwd"), "/");
   // Nothing may happen while the program lives, however long that is.
   EXPECT_FALSE(WaitFor([&] { return !Untouched(); }, std::chrono::milliseconds(300)));
   ASSERT_TRUE(Untouched());

@@ -96,7 +96,7 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds d
   }
 }
 
-Child Spawn(const std::vector<std::string>& argv) {
+Child Spawn(const std::vector<std::string>& argv, const std::string& folder) {
   std::array<int, 2> in{};
   std::array<int, 2> out{};
   if (::pipe2(in.data(), O_CLOEXEC) != 0 || ::pipe2(out.data(), O_CLOEXEC) != 0) return {};
@@ -104,6 +104,7 @@ Child Spawn(const std::vector<std::string>& argv) {
   ::posix_spawn_file_actions_init(&actions);
   ::posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   ::posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  if (!folder.empty()) ::posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   std::vector<std::string> copies = argv;
   std::vector<char*> pointers;
   pointers.reserve(copies.size() + 1);

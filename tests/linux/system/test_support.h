@@ -49,7 +49,8 @@ struct Child {
   int input = -1;   // our end of its stdin
   int output = -1;  // our end of its stdout
 };
-Child Spawn(const std::vector<std::string>& argv);
+// `folder`: its current folder; empty for this process's own.
+Child Spawn(const std::vector<std::string>& argv, const std::string& folder = {});
 // One line of the child's output, without its newline; empty at its end.
 std::string ReadLine(int fd);
 // The child's exit status as waitpid gives it.
