@@ -147,6 +147,8 @@ PathMap::PathMap(const std::string& dataHome) : dataHome_(NormalisedNative(dataH
 
 std::optional<std::string> PathMap::ToNative(const std::string& windows) const {
   if (windows.size() < 2 || windows[1] != ':') return std::nullopt;
+  // No Windows name holds a NUL; the system would read the path only up to it.
+  if (windows.find('\0') != std::string::npos) return std::nullopt;
   const std::string rest = windows.substr(2);
   // "C:foo" is relative to the drive's current folder, which nothing here has.
   if (!rest.empty() && rest[0] != '\\' && rest[0] != '/') return std::nullopt;
@@ -164,7 +166,9 @@ std::optional<std::string> PathMap::ToNative(const std::string& windows) const {
   Components parts = Resolved(rest, "\\/");
   if (!parts.empty()) {
     std::string& last = parts.back();
-    if (last.size() > 4 && EndsWithIgnoringCase(last, ".exe")) {
+    // "...exe" would become "..": the name is kept as it is.
+    const std::string stem = last.size() > 4 ? last.substr(0, last.size() - 4) : std::string();
+    if (last.size() > 4 && EndsWithIgnoringCase(last, ".exe") && stem != "." && stem != "..") {
       last.resize(last.size() - 4);
     } else if (last.size() > 4 && EndsWithIgnoringCase(last, ".lnk")) {
       last.replace(last.size() - 4, 4, ".desktop");

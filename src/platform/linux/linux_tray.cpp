@@ -7,6 +7,7 @@
 #include "platform/linux/linux_log.h"
 #include "platform/linux/linux_system.h"
 #include "platform/linux/linux_windows.h"
+#include "platform/linux/tray_record.h"
 #include "program_icon.h"
 
 namespace tarnhold::platform::linux_backend {
@@ -16,31 +17,7 @@ namespace {
 constexpr int kAdd = 0;
 constexpr int kModify = 1;
 constexpr int kDelete = 2;
-constexpr std::size_t kRecordSize = 88;
-constexpr std::size_t kTipOffset = 24;
-constexpr std::size_t kTipSize = 64;
 constexpr int kLeftButtonUp = 0x202;
-
-std::uint32_t Dword(const std::vector<std::uint8_t>& record, std::size_t offset) {
-  return static_cast<std::uint32_t>(record[offset]) | static_cast<std::uint32_t>(record[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(record[offset + 2]) << 16 |
-         static_cast<std::uint32_t>(record[offset + 3]) << 24;
-}
-
-// The tip as the ANSI record holds it, up to its NUL; shown as UTF-8 where
-// it is valid, else as Latin-1, which every byte is.
-std::string Tip(const std::vector<std::uint8_t>& record) {
-  std::string tip;
-  for (std::size_t i = kTipOffset; i < kTipOffset + kTipSize && record[i] != 0; ++i) {
-    tip += static_cast<char>(record[i]);
-  }
-  if (g_utf8_validate(tip.data(), static_cast<gssize>(tip.size()), nullptr)) return tip;
-  gchar* converted = g_convert(tip.data(), static_cast<gssize>(tip.size()), "UTF-8", "ISO-8859-1", nullptr,
-                               nullptr, nullptr);
-  std::string out = converted != nullptr ? converted : "";
-  g_free(converted);
-  return out;
-}
 
 }  // namespace
 
@@ -60,7 +37,8 @@ TrayIcon::~TrayIcon() {
 }
 
 bool TrayIcon::Notify(int message, const std::vector<std::uint8_t>& record) {
-  if (record.size() != kRecordSize || Dword(record, 0) != kRecordSize) return false;
+  const std::optional<TrayRecord> decoded = DecodeTrayRecord(record);
+  if (!decoded) return false;
   if (message == kDelete) {
     if (indicator_ == nullptr) return false;
     app_indicator_set_status(APP_INDICATOR(indicator_), APP_INDICATOR_STATUS_PASSIVE);
@@ -68,8 +46,8 @@ bool TrayIcon::Notify(int message, const std::vector<std::uint8_t>& record) {
     return true;
   }
   if (message != kAdd && message != kModify) return false;
-  window_ = Dword(record, 4);
-  const std::string tip = Tip(record);
+  window_ = decoded->window;
+  const std::string& tip = decoded->tip;
   if (indicator_ == nullptr) {
     // The icon is handed over as a file: the item is drawn by another
     // process, which reads it by name from this folder.

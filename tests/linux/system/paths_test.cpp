@@ -53,6 +53,11 @@ TEST_F(PathMapTest, DotDotStopsAtTheDriveRoot) {
   EXPECT_EQ(paths.ToNative("C:\\..\\..\\etc\\passwd"), DataHome() + "/etc/passwd");
   EXPECT_EQ(paths.ToNative("C:\\a\\.\\b\\..\\c"), DataHome() + "/a/c");
   EXPECT_EQ(paths.ToNative("Z:\\..\\tmp"), "/tmp");
+  // Found by fuzzing: "...exe" losing its ".exe" became "..", which led out
+  // of the data home; and a NUL cut the path short where the system read it.
+  EXPECT_EQ(paths.ToNative("C:\\...exe"), DataHome() + "/...exe");
+  EXPECT_EQ(paths.ToNative("C:\\a\\..exe"), DataHome() + "/a/..exe");
+  EXPECT_EQ(paths.ToNative(std::string("Z:\\to\0/...exe", 13)), std::nullopt);
 }
 
 TEST_F(PathMapTest, FromNativePrefersTheDataDriveByWholeComponents) {
