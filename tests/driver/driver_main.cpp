@@ -3,6 +3,7 @@
 // its command line. Wine renders no pages, so no page can do it there.
 //
 //   tarnhold-driver.exe URL [--refreshes N] [--time-drag N FILE] [--logins N]
+//                           [--soak N FILE]
 //
 // With --refreshes, once the game has started, it refreshes N times (enters
 // the game again, as the toolbar's refresh does), each time waiting until the
@@ -10,6 +11,11 @@
 //
 // With --logins, each time the login screen comes back, it logs in again,
 // until N logins in all.
+//
+// With --soak, it goes N times from the game back to the login screen (the
+// game window's close) and logs in again, and FILE gets one line a round of
+// what the process then holds: GDI objects, USER objects, kernel handles and
+// private bytes.
 //
 // With --time-drag, once the game has started, it restores the game window
 // and resizes it by its right border N times, each step one mouse move as the
@@ -27,6 +33,7 @@
 #include "platform/win32/client_main.h"
 
 #include <shellapi.h>
+#include "process_counts.h"
 #include "program.h"
 
 namespace {
@@ -36,6 +43,8 @@ struct Options {
   int refreshes = 0;
   int dragSteps = 0;
   int logins = 1;
+  int soakRounds = 0;
+  std::wstring soakFile;
   std::wstring dragFile;
 };
 
@@ -46,6 +55,9 @@ Options Parse() {
   for (int i = 1; args != nullptr && i < count; ++i) {
     if (std::wcscmp(args[i], L"--refreshes") == 0 && i + 1 < count) {
       options.refreshes = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
+    } else if (std::wcscmp(args[i], L"--soak") == 0 && i + 2 < count) {
+      options.soakRounds = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
+      options.soakFile = args[++i];
     } else if (std::wcscmp(args[i], L"--logins") == 0 && i + 1 < count) {
       options.logins = static_cast<int>(std::wcstol(args[++i], nullptr, 10));
     } else if (std::wcscmp(args[i], L"--time-drag") == 0 && i + 2 < count) {
@@ -111,6 +123,31 @@ void TimeDrag(tarnhold::Form3& game, int steps, const std::wstring& file) {
   std::fclose(out);
 }
 
+// One line a round, written as it goes, so that a soak cut short still says
+// how far it came.
+void Soak(tarnhold::Program& program, const std::string& url, int rounds, const std::wstring& file) {
+  tarnhold::Form3& game = program.form3();
+  FILE* out = _wfopen(file.c_str(), L"w");
+  if (out == nullptr) return;
+  for (int round = 1; round <= rounds; ++round) {
+    const tarnhold::counts::GdiCount gdi = tarnhold::counts::GdiObjects();
+    std::fprintf(out, "round=%d gdi=%lu user=%lu handles=%lu private=%lu\n", round, gdi.objects,
+                 tarnhold::counts::UserObjects(), tarnhold::counts::KernelHandles(),
+                 static_cast<unsigned long>(tarnhold::counts::PrivateBytes()));
+    std::fflush(out);
+    // The system close of the game window, which goes back to the login screen.
+    ::PostMessageW(reinterpret_cast<HWND>(game.Window().Handle()), WM_CLOSE, 0, 0);
+    if (!PumpUntil(30000, [&] { return program.form2().Window().Visible() && !game.Window().Visible(); }))
+      break;
+    program.form2().WebBrowser1().Navigate2(url);
+    if (!PumpUntil(30000,
+                   [&] { return game.Window().Visible() && game.JumpDone && game.FlashObject != nullptr; })) {
+      break;
+    }
+  }
+  std::fclose(out);
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandLine*/, int /*show*/) {
@@ -125,6 +162,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE /*previous*/, PWSTR /*commandL
       if (!PumpUntil(30000, [&] { return game.JumpDone && game.FlashObject != nullptr; })) return;
     }
     if (options.dragSteps > 0) TimeDrag(game, options.dragSteps, options.dragFile);
+    if (options.soakRounds > 0) Soak(program, options.url, options.soakRounds, options.soakFile);
     for (int login = 1; login < options.logins; ++login) {
       if (!PumpUntil(120000,
                      [&] { return program.form2().Window().Visible() && !game.Window().Visible(); })) {

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -500,6 +501,53 @@ TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndB
   ASSERT_TRUE(x::WaitFor([&] { return !Game() && Sized(kFrameWidth, kFrameHeight).has_value(); }, 10s));
   EXPECT_TRUE(Logged(std::regex("player-destroyed " + player + "\n"), 10s));
   EXPECT_TRUE(client_->Running());
+}
+
+// Not part of the suite (scripts/soak.sh runs it): thirty rounds of login,
+// hand-over, the movie playing and the close back to the login screen. The
+// PSS of the process tree and the number of web processes, each round while
+// the movie plays, stay flat from the middle round to the last (the first
+// rounds still fill the engine's caches).
+TEST_F(LinuxClient, DISABLED_ThirtyRoundsBetweenTheScreensLeaveTheMemoryFlat) {
+  constexpr int kRounds = 30;
+  Start();
+  ASSERT_TRUE(Frame());
+  std::vector<long> pss;
+  std::vector<int> webProcesses;
+  for (int round = 1; round <= kRounds; ++round) {
+    ASSERT_TRUE(x::WaitFor(
+        [&] { return Occurrences("painted Form2.WebBrowser1 http://127.0.0.1:18081/tarn/login/") >= round; },
+        30s))
+        << "round " << round;
+    LogIn();
+    ASSERT_TRUE(x::WaitFor([&] { return Occurrences("movie-frame \\d+ 48") >= round; }, 60s))
+        << "round " << round;
+    long kib = 0;
+    int web = 0;
+    for (const pid_t pid : Family(client_->pid())) {
+      kib += PssKiB(pid);
+      if (ReadText("/proc/" + std::to_string(pid) + "/comm").find("WebKitWebProces") != std::string::npos)
+        ++web;
+    }
+    pss.push_back(kib);
+    webProcesses.push_back(web);
+    std::cout << "round " << round << ": PSS " << kib / 1024 << " MiB, " << web << " web processes"
+              << std::endl;
+    const auto game = Game();
+    ASSERT_TRUE(game);
+    ASSERT_TRUE(x::Click(game->geometry.x + game->geometry.width - 12, game->geometry.y + 13));
+    ASSERT_TRUE(x::WaitFor([&] { return !Game() && Sized(kFrameWidth, kFrameHeight).has_value(); }, 20s));
+  }
+  const std::size_t middle = kRounds / 2 - 1;
+  std::cout << "soak, " << kRounds << " rounds: PSS round 1 " << pss.front() / 1024 << " MiB, round "
+            << middle + 1 << " " << pss[middle] / 1024 << " MiB, round " << kRounds << " "
+            << pss.back() / 1024 << " MiB, most " << *std::max_element(pss.begin(), pss.end()) / 1024
+            << " MiB; web processes round 1 " << webProcesses.front() << ", round " << middle + 1 << " "
+            << webProcesses[middle] << ", round " << kRounds << " " << webProcesses.back() << std::endl;
+  // Flat: within 10 % of the middle round, and no web process more.
+  EXPECT_GT(pss.back(), 0);
+  EXPECT_LE(pss.back(), pss[middle] + pss[middle] / 10);
+  EXPECT_LE(webProcesses.back(), webProcesses[middle]);
 }
 
 }  // namespace

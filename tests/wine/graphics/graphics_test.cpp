@@ -13,11 +13,10 @@
 #include <string>
 #include <vector>
 
-#include <winternl.h>
-
 #include "graphics_fixtures.h"
 #include "platform/win32/win32_gdi.h"
 #include "platform/win32/win32_platform.h"
+#include "process_counts.h"
 #include "screen.h"
 #include "wine_support.h"
 
@@ -36,38 +35,8 @@ const std::string kFolderUtf8 = "C:\\tarnhold-graphics-test";
 
 // --- What the tests look with ----------------------------------------------------
 
-// GDI objects of this process. Wine 8 answers GetGuiResources with
-// ERROR_CALL_NOT_IMPLEMENTED; there the handle table it keeps where Windows
-// keeps it, behind the PEB's GdiSharedHandleTable, is counted instead: one
-// 24-byte entry a handle, its type byte 0 when the handle is free.
-struct GdiCount {
-  DWORD objects = 0;
-  const char* source = "";
-};
-
-GdiCount GdiObjects() {
-  ::SetLastError(0);
-  const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-  if (counted != 0 || ::GetLastError() != ERROR_CALL_NOT_IMPLEMENTED) return {counted, "GetGuiResources"};
-  static_assert(sizeof(void*) == 4, "the PEB offset below is the 32-bit one");
-  constexpr std::size_t kTableOffset = 0x94;
-  constexpr std::size_t kEntrySize = 24;
-  constexpr std::size_t kTypeOffset = 14;
-  constexpr std::size_t kEntries = 0x10000;
-  PROCESS_BASIC_INFORMATION basic{};
-  if (::NtQueryInformationProcess(::GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic,
-                                  nullptr) != 0) {
-    return {0, "nothing: no process information"};
-  }
-  const auto* peb = reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
-  const auto* table = *reinterpret_cast<const unsigned char* const*>(peb + kTableOffset);
-  if (table == nullptr) return {0, "nothing: no handle table"};
-  DWORD live = 0;
-  for (std::size_t i = 0; i < kEntries; ++i) {
-    if (table[i * kEntrySize + kTypeOffset] != 0) ++live;
-  }
-  return {live, "the handle table"};
-}
+using counts::GdiCount;
+using counts::GdiObjects;
 
 // --- What the tests draw -------------------------------------------------------
 
