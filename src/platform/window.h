@@ -123,6 +123,7 @@ struct ControlDesign {
   // A label's text colour, 0xRRGGBB.
   std::uint32_t foreColor = 0x000000;
   // Compiled-in picture (PNG/JPEG/BMP bytes) stretched over an image control.
+  // A backend may read them whenever it draws, so they must outlive the control.
   const unsigned char* picture = nullptr;
   std::size_t pictureSize = 0;
 };

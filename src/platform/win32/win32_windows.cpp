@@ -228,11 +228,19 @@ void Win32Timer::FireIfDue(ULONGLONG now, ULONGLONG period) {
 
 // --- Windowless controls --------------------------------------------------------
 
-Win32Control::Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events,
-                           Picture picture)
+Win32Control::Win32Control(Win32Window& window, Win32Runtime& runtime, const ControlDesign& design,
+                           ControlEvents* events)
     : WindowlessControl(design, events, window.TppX(), window.TppY()),
       window_(window),
-      picture_(std::move(picture)) {}
+      runtime_(runtime),
+      pictureBytes_(design.kind == ControlKind::Image ? design.picture : nullptr),
+      pictureSize_(design.kind == ControlKind::Image ? design.pictureSize : 0) {}
+
+// A picture that cannot be decoded stays empty and is not tried again.
+const Picture& Win32Control::Image() const {
+  if (!picture_) picture_ = runtime_.Decode(pictureBytes_, pictureSize_);
+  return *picture_;
+}
 
 RECT Win32Control::PixelRect() const {
   const platform::PixelRect p = Pixels();
@@ -259,11 +267,9 @@ Win32Window::Win32Window(Win32Runtime& runtime, const WindowDesign& design, Wind
   ::CreateWindowExW(0, ClassName(), L"", style, 0, 0, width, height, nullptr, nullptr, runtime.Instance(),
                     this);
   if (hwnd_ == nullptr) RaiseLastError("CreateWindowEx");
-  if (design.programIcon) {
-    icon_ = reinterpret_cast<IconRef>(runtime.ProgramIcon());
-    ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(runtime.ProgramIcon()));
-    ::SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(runtime.ProgramSmallIcon()));
-  }
+  // The class already shows the program icon, big and small.
+  shownIcon_ = runtime.ProgramIcon();
+  if (design.programIcon) icon_ = reinterpret_cast<IconRef>(shownIcon_);
 }
 
 Win32Window::~Win32Window() {
@@ -496,8 +502,16 @@ void Win32Window::SetCaption(const std::string& text) {
   if (!::SetWindowTextW(hwnd_, Wide(text).c_str())) RaiseLastError("SetWindowText");
 }
 
+// Only a change reaches the system: under Wine each WM_SETICON rewrites the X
+// window's icon property, and the start-up gives four windows the icon their
+// class shows already.
 void Win32Window::SetIcon(IconRef icon) {
   icon_ = icon;
+  const HICON program = runtime_.ProgramIcon();
+  const auto handle = reinterpret_cast<HICON>(icon);
+  if (handle == shownIcon_) return;
+  // With no icon of its own a window shows its class's, the program's.
+  shownIcon_ = handle != nullptr ? handle : program;
   const auto value = static_cast<LPARAM>(icon);
   ::SendMessageW(hwnd_, WM_SETICON, ICON_BIG, value);
   // The start-up window's icon comes with a small image drawn for the size.
@@ -637,9 +651,7 @@ std::unique_ptr<Timer> Win32Window::AddTimer(int intervalMs, bool enabled, std::
 }
 
 Control& Win32Window::AddControl(const ControlDesign& design, ControlEvents* events) {
-  Picture picture;
-  if (design.kind == ControlKind::Image) picture = runtime_.Decode(design.picture, design.pictureSize);
-  controls_.push_back(std::make_unique<Win32Control>(*this, design, events, std::move(picture)));
+  controls_.push_back(std::make_unique<Win32Control>(*this, runtime_, design, events));
   input_.Add(*controls_.back(), events);
   if (design.visible) Invalidate(controls_.back()->PixelRect());
   return *controls_.back();

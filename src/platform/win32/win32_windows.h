@@ -123,14 +123,20 @@ class Win32Timer final : public Timer {
 
 class Win32Control final : public WindowlessControl {
  public:
-  Win32Control(Win32Window& window, const ControlDesign& design, ControlEvents* events, Picture picture);
+  Win32Control(Win32Window& window, Win32Runtime& runtime, const ControlDesign& design,
+               ControlEvents* events);
   RECT PixelRect() const;
-  const Picture& Image() const { return picture_; }
+  // Decoded when first drawn: most pictures wait in hidden windows or behind
+  // a hover, and decoding them all held up the first screen.
+  const Picture& Image() const;
 
  private:
   void Repaint(const platform::PixelRect& pixels) override;
   Win32Window& window_;
-  Picture picture_;  // empty for labels and for images without one
+  Win32Runtime& runtime_;
+  const unsigned char* pictureBytes_;  // compiled in, so they outlive the control
+  std::size_t pictureSize_;
+  mutable std::optional<Picture> picture_;  // empty for labels and for images without one
 };
 
 class Win32Window final : public Window, private PointerHost {
@@ -199,6 +205,7 @@ class Win32Window final : public Window, private PointerHost {
   ScaleUnit scaleUnit_;
   HWND hwnd_ = nullptr;
   IconRef icon_ = 0;
+  HICON shownIcon_ = nullptr;  // what the system shows: the class's until a change
   Win32Window* owner_ = nullptr;
   // PointerHost
   void Capture(bool capture) override;
