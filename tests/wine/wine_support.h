@@ -36,6 +36,7 @@ class Child {
   Child& operator=(const Child&) = delete;
 
   DWORD Pid() const { return info_.dwProcessId; }
+  HANDLE Process() const { return info_.hProcess; }
   // True when it ended within the time; its exit code then in `code`.
   bool WaitForExit(DWORD milliseconds, DWORD& code) const;
   // Once it has ended: true when every process it started (an uninstall's
