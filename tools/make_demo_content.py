@@ -1,10 +1,10 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the demo content server's login frame art.
 
-The demo must not ship anyone else's artwork, so the frame is produced here
-from code, with nothing but the standard library. The output is reproducible
-byte for byte, so a changed hash always means a changed design. (The launcher
-movie is compiled from its own source in tools/demo/launcher.)
+The demo must not ship anyone else's artwork, so the frame is drawn here from
+code; Pillow encodes it. The drawing is reproducible pixel for pixel, so a
+changed picture always means a changed design. (The launcher movie is
+compiled from its own source in tools/demo/launcher.)
 
     python3 tools/make_demo_content.py          # write bg.png, verify, print its hash
     python3 tools/make_demo_content.py --check  # only verify the file already written
@@ -13,13 +13,14 @@ import argparse
 import hashlib
 import math
 import os
-import struct
 import sys
-import zlib
+
+from PIL import Image
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CONTENT = os.path.join(HERE, "demo", "content", "kvx_stable")
 BG_PATH = os.path.join(CONTENT, "microClient", "bg.png")
+FONT_PATH = os.path.join(HERE, "demo", "pixel_font.txt")
 
 # The login window is sized to the image, and the login page is placed
 # exactly over this hole, so these numbers are shared with the client.
@@ -238,22 +239,15 @@ class Shape:
 
 # --- Lettering --------------------------------------------------------------
 
-# A blocky face of our own, 5 columns wide; the lower-case letters keep two
-# rows below the baseline for the descender of "g".
-GLYPHS = {
-    "T": ["#####", "..#..", "..#..", "..#..", "..#..", "..#..", "..#.."],
-    "A": [".###.", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
-    "R": ["####.", "#...#", "#...#", "####.", "#.#..", "#..#.", "#...#"],
-    "N": ["#...#", "#...#", "##..#", "#.#.#", "#..##", "#...#", "#...#"],
-    "H": ["#...#", "#...#", "#...#", "#####", "#...#", "#...#", "#...#"],
-    "O": [".###.", "#...#", "#...#", "#...#", "#...#", "#...#", ".###."],
-    "L": ["#....", "#....", "#....", "#....", "#....", "#....", "#####"],
-    "D": ["####.", "#...#", "#...#", "#...#", "#...#", "#...#", "####."],
-    "o": [".....", ".....", ".###.", "#...#", "#...#", "#...#", ".###.", ".....", "....."],
-    "g": [".....", ".....", ".####", "#...#", "#...#", "#...#", ".####", "....#", ".###."],
-    "i": ["..#..", ".....", ".##..", "..#..", "..#..", "..#..", ".###.", ".....", "....."],
-    "n": [".....", ".....", "####.", "#...#", "#...#", "#...#", "#...#", ".....", "....."],
-}
+# A blocky face of our own, 5 columns wide, shared with the launcher movie:
+# one glyph a line, the character, a space, then its rows top down. The
+# lower-case letters keep two rows below the baseline for the descender of "g".
+def read_font(path):
+    with open(path, encoding="ascii") as f:
+        return {line[0]: line[2:].split() for line in f.read().split("\n") if len(line) > 2}
+
+
+GLYPHS = read_font(FONT_PATH)
 
 
 def text_cells(text, gap):
@@ -573,113 +567,19 @@ def draw_bg():
 
 # --- PNG --------------------------------------------------------------------
 
-PNG_SIGNATURE = b"\x89PNG\r\n\x1a\n"
-
-
-def png_chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
-
-
-def paeth(a, b, c):
-    p = a + b - c
-    pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-    if pa <= pb and pa <= pc:
-        return a
-    return b if pb <= pc else c
-
-
-def filter_row(kind, row, prev, bpp):
-    out = bytearray(len(row))
-    for i, v in enumerate(row):
-        a = row[i - bpp] if i >= bpp else 0
-        b = prev[i]
-        c = prev[i - bpp] if i >= bpp else 0
-        if kind == 0:
-            p = 0
-        elif kind == 1:
-            p = a
-        elif kind == 2:
-            p = b
-        elif kind == 3:
-            p = (a + b) >> 1
-        else:
-            p = paeth(a, b, c)
-        out[i] = (v - p) & 0xFF
-    return out
-
-
-def encode_png(w, h, rgba):
-    stride = w * 4
-    raw = bytearray()
-    prev = bytearray(stride)
-    for y in range(h):
-        row = rgba[y * stride:(y + 1) * stride]
-        # Pick each row's filter by the usual smallest-sum-of-magnitudes rule.
-        best = None
-        for kind in range(5):
-            f = filter_row(kind, row, prev, 4)
-            score = sum(v if v < 128 else 256 - v for v in f)
-            if best is None or score < best[0]:
-                best = (score, kind, f)
-        raw.append(best[1])
-        raw += best[2]
-        prev = row
-    ihdr = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
-    return (PNG_SIGNATURE + png_chunk(b"IHDR", ihdr) + png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) +
-            png_chunk(b"IEND", b""))
-
-
-def decode_png(data):
-    """Reads back an 8-bit RGBA, non-interlaced PNG; returns (w, h, colour type, rgba)."""
-    assert data[:8] == PNG_SIGNATURE, "PNG signature"
-    pos, idat, ihdr, kinds = 8, bytearray(), None, []
-    while pos < len(data):
-        (length,) = struct.unpack(">I", data[pos:pos + 4])
-        kind = data[pos + 4:pos + 8]
-        body = data[pos + 8:pos + 8 + length]
-        (crc,) = struct.unpack(">I", data[pos + 8 + length:pos + 12 + length])
-        assert crc == zlib.crc32(kind + body) & 0xFFFFFFFF, "CRC of %r" % kind
-        kinds.append(kind)
-        if kind == b"IHDR":
-            ihdr = struct.unpack(">IIBBBBB", body)
-        elif kind == b"IDAT":
-            idat += body
-        pos += 12 + length
-    assert pos == len(data), "trailing bytes after the last chunk"
-    assert kinds[0] == b"IHDR" and kinds[-1] == b"IEND", "chunk order %r" % kinds
-    w, h, depth, colour, comp, filt, interlace = ihdr
-    assert (depth, comp, filt, interlace) == (8, 0, 0, 0), "IHDR %r" % (ihdr,)
-    assert colour == 6, "colour type %d" % colour
-    raw = zlib.decompress(bytes(idat))
-    stride = w * 4
-    assert len(raw) == h * (stride + 1), "image data length"
-    out = bytearray(h * stride)
-    prev = bytearray(stride)
-    for y in range(h):
-        kind = raw[y * (stride + 1)]
-        assert kind <= 4, "filter type %d" % kind
-        line = raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)]
-        cur = bytearray(stride)
-        for i in range(stride):
-            a = cur[i - 4] if i >= 4 else 0
-            b = prev[i]
-            c = prev[i - 4] if i >= 4 else 0
-            p = 0 if kind == 0 else a if kind == 1 else b if kind == 2 else (a + b) >> 1 if kind == 3 else paeth(a, b, c)
-            cur[i] = (line[i] + p) & 0xFF
-        out[y * stride:(y + 1) * stride] = cur
-        prev = cur
-    return w, h, colour, out
-
 
 def check_png(path):
-    with open(path, "rb") as f:
-        w, h, colour, rgba = decode_png(f.read())
+    with Image.open(path) as image:
+        image.load()
+        assert image.format == "PNG" and image.mode == "RGBA", "%s %s" % (image.format, image.mode)
+        w, h = image.size
+        alpha = image.getchannel("A").tobytes()
     assert (w, h) == (WIDTH, HEIGHT), "size %dx%d" % (w, h)
     hole = opaque = partial = 0
     for y in range(h):
         in_rows = HOLE_Y <= y < HOLE_Y + HOLE_H
         for x in range(w):
-            a = rgba[(y * w + x) * 4 + 3]
+            a = alpha[y * w + x]
             if in_rows and HOLE_X <= x < HOLE_X + HOLE_W:
                 assert a == 0, "alpha %d inside the hole at (%d, %d)" % (a, x, y)
                 hole += 1
@@ -688,17 +588,11 @@ def check_png(path):
                 opaque += a == 255
                 partial += a != 255
     assert hole == HOLE_W * HOLE_H
-    return "%dx%d RGBA (colour type %d); %d pixels alpha 0 = hole %dx%d at (%d, %d); %d opaque, %d partial" % (
-        w, h, colour, hole, HOLE_W, HOLE_H, HOLE_X, HOLE_Y, opaque, partial)
+    return "%dx%d RGBA; %d pixels alpha 0 = hole %dx%d at (%d, %d); %d opaque, %d partial" % (
+        w, h, hole, HOLE_W, HOLE_H, HOLE_X, HOLE_Y, opaque, partial)
 
 
 # --- Driver -----------------------------------------------------------------
-
-
-def write(path, data):
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "wb") as f:
-        f.write(data)
 
 
 def sha256(path):
@@ -712,7 +606,8 @@ def main():
     args = parser.parse_args()
     if not args.check:
         canvas = draw_bg()
-        write(BG_PATH, encode_png(WIDTH, HEIGHT, canvas.rgba()))
+        os.makedirs(os.path.dirname(BG_PATH), exist_ok=True)
+        Image.frombytes("RGBA", (WIDTH, HEIGHT), bytes(canvas.rgba())).save(BG_PATH, optimize=True)
     try:
         report = check_png(BG_PATH)
     except AssertionError as e:
