@@ -76,6 +76,8 @@ class Launcher {
 		});
 	}
 
+	// Flash's own text for a missing value, so that a page which left one out
+	// shows which.
 	static function shown(value:Null<String>):String {
 		return value == null ? "undefined" : value;
 	}
