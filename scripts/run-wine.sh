@@ -10,7 +10,7 @@ root=$PWD
 
 bash scripts/setup.sh
 cmake --preset win32-test >/dev/null
-cmake --build --preset win32-test --target Veltrotarn fake_flash
+cmake --build --preset win32-test --target Veltrotarn fake_flash demo_launcher
 
 state=$root/build/demo
 mkdir -p "$state"
@@ -27,6 +27,8 @@ content=$state/content
 rm -rf "$content"
 mkdir -p "$content"
 cp -r tools/demo/content/. "$content/"
+mkdir -p "$content/kvx_stable/bin"
+cp build/win32-test/demo/Kestrune.swf "$content/kvx_stable/bin/Kestrune.swf"
 mkdir -p "$content/kvx_stable/microClient"
 cp build/win32-test/fixtures/flash32.ocx "$content/kvx_stable/microClient/flash32.ocx"
 python3 tools/content_server.py --root "$content" --port 18080 --log "$state/content.log" &

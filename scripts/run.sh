@@ -13,7 +13,7 @@ root=$PWD
 
 bash scripts/setup.sh
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target Veltrotarn tray_host cm_owned
+cmake --build --preset linux --target Veltrotarn tray_host cm_owned demo_launcher
 
 state=$root/build/demo-linux
 rm -rf "$state"
@@ -27,6 +27,8 @@ stop() {
 trap stop EXIT
 
 cp -r tools/demo/content "$state/content"
+mkdir -p "$state/content/kvx_stable/bin"
+cp build/linux/demo/Kestrune.swf "$state/content/kvx_stable/bin/Kestrune.swf"
 python3 tools/content_server.py --root "$state/content" --port 18080 --log "$state/content.log" &
 servers+=($!)
 python3 tools/content_server.py --root tools/demo/login --port 18081 --log "$state/login.log" &

@@ -7,7 +7,9 @@ packages=(cmake ninja-build g++ python3 googletest libgtest-dev clang-format cla
           wine wine32:i386 xvfb xdotool x11-utils imagemagick curl
           # The Linux client, and the session its end-to-end tests run in.
           pkg-config libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libcurl4-openssl-dev
-          libxtst-dev zlib1g-dev xcompmgr dbus)
+          libxtst-dev zlib1g-dev xcompmgr dbus
+          # The demo content: the launcher movie's compiler, and the frame art's PNG codec.
+          haxe python3-pil)
 # The Flash Player emulator comes from npm, with the Node.js of the machine
 # or of Debian.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)

@@ -182,6 +182,8 @@ class LinuxClient : public ::testing::Test {
     content_ = state_ / "content";
     fs::copy(source / "tools/demo/content", content_, fs::copy_options::recursive);
     WriteFramePng(content_ / "kvx_stable/microClient/bg.png");
+    fs::create_directories(content_ / "kvx_stable/bin");
+    fs::copy_file(TARNHOLD_DEMO_MOVIE, content_ / "kvx_stable/bin/Kestrune.swf");
     const std::string server = (source / "tools/content_server.py").string();
     contentServer_ = new Process({"/usr/bin/python3", server, "--root", content_.string(), "--port", "18080",
                                   "--log", (state_ / "content.log").string()},
