@@ -209,9 +209,8 @@ class LinuxClient : public ::testing::Test {
     fs::remove_all(fs::path(std::getenv("XDG_DATA_HOME")) / "Veltrotarn");
   }
 
-  void Start() {
-    client_ = std::make_unique<Process>(std::vector<std::string>{TARNHOLD_CLIENT},
-                                        std::vector<std::string>{"TARNHOLD_LOG=" + log_.string()},
+  void Start(const std::vector<std::string>& command = {TARNHOLD_CLIENT}) {
+    client_ = std::make_unique<Process>(command, std::vector<std::string>{"TARNHOLD_LOG=" + log_.string()},
                                         fs::path(log_).replace_extension(".out"));
     ASSERT_GT(client_->pid(), 0);
   }
@@ -394,6 +393,30 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   RecordProperty("pss_kib", static_cast<int>(pss));
   EXPECT_GT(painted, start);
   EXPECT_GT(movie, handOver);
+}
+
+// The program alone, copied where no build has been, with the checkout's
+// emulator out of its sight (a mount namespace of its own hides it).
+TEST_F(LinuxClient, TheExecutableAloneCopiedElsewherePlaysTheMovie) {
+  const fs::path alone = state_ / "alone" / "Veltrotarn";
+  fs::create_directories(alone.parent_path());
+  fs::copy_file(TARNHOLD_CLIENT, alone, fs::copy_options::overwrite_existing);
+  ASSERT_EQ(Command("unshare -rm true"), 0) << "no mount namespace to hide the checkout's emulator in";
+  Start({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", "mount -t tmpfs none \"$0\" && exec \"$1\"",
+         TARNHOLD_RUFFLE_DIR, alone.string()});
+  ASSERT_TRUE(Frame());
+  LogIn();
+  EXPECT_TRUE(Logged(std::regex("movie-started \\d+ "), 60s)) << ReadText(log_);
+}
+
+TEST_F(LinuxClient, AnEmulatorWithoutItsWebAssemblyIsAnErrorTheTraceNames) {
+  Start({TARNHOLD_CLIENT_WITHOUT_WASM});
+  ASSERT_TRUE(Frame());
+  LogIn();
+  EXPECT_TRUE(
+      Logged(std::regex("player-error \\d+ the emulator's [0-9a-f]+\\.wasm is not in this program"), 60s))
+      << ReadText(log_);
+  EXPECT_TRUE(Logged(std::regex("player-error \\d+ the emulator did not start"), 30s)) << ReadText(log_);
 }
 
 TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndBackToTheLoginScreen) {

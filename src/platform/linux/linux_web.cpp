@@ -9,9 +9,14 @@
 #include "platform/linux/linux_paths.h"
 #include "platform/linux/linux_windows.h"
 
+// The emulator's files, compiled in (ruffle_resources.cmake).
+extern "C" GResource* ruffle_resources_get_resource();
+
 namespace tarnhold::platform::linux_backend {
 
 namespace {
+
+constexpr const char* kRuffleResources = "/tarnhold/ruffle/";
 
 constexpr double kTwipsPerPixel = 15.0;
 
@@ -159,14 +164,7 @@ void WebRuntime::Serve(WebKitURISchemeRequest* request) {
       Fail(request, "no such file");
       return;
     }
-    gchar* bytes = nullptr;
-    gsize size = 0;
-    const std::string path = std::string(TARNHOLD_RUFFLE_DIR) + "/" + file;
-    if (!g_file_get_contents(path.c_str(), &bytes, &size, nullptr)) {
-      Fail(request, "no such file");
-      return;
-    }
-    Answer(request, g_bytes_new_take(bytes, size), MimeOf(file));
+    ServeEmulator(request, file);
     return;
   }
   {
@@ -196,6 +194,37 @@ void WebRuntime::Serve(WebKitURISchemeRequest* request) {
     }
   }
   Fail(request, "no such file");
+}
+
+// Streamed, so that the WebAssembly is inflated off the GUI thread as the
+// engine reads it. A file the program lacks leaves the player without its
+// emulator: the trace says which, where the page alone would show nothing.
+void WebRuntime::ServeEmulator(WebKitURISchemeRequest* request, const std::string& file) {
+  GResource* bundle = ruffle_resources_get_resource();
+  const std::string path = kRuffleResources + file;
+  gsize size = 0;
+  GError* error = nullptr;
+  GInputStream* stream = nullptr;
+  if (g_resource_get_info(bundle, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &size, nullptr, &error) !=
+      FALSE) {
+    stream = g_resource_open_stream(bundle, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &error);
+  }
+  if (stream == nullptr) {
+    Log("player-error", PlayerOf(webkit_uri_scheme_request_get_web_view(request)) + " the emulator's " +
+                            file + " is not in this program: " + (error != nullptr ? error->message : ""));
+    if (error != nullptr) g_error_free(error);
+    Fail(request, "no such file");
+    return;
+  }
+  webkit_uri_scheme_request_finish(request, stream, static_cast<gint64>(size), MimeOf(file));
+  g_object_unref(stream);
+}
+
+std::string WebRuntime::PlayerOf(WebKitWebView* view) const {
+  for (const auto& [id, player] : players_) {
+    if (player->View() == view) return std::to_string(id);
+  }
+  return "?";
 }
 
 // --- The browser control ----------------------------------------------------------
@@ -498,13 +527,15 @@ std::string LinuxFlash::PlayerPage() const {
          "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
          "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
          config + ";</script><script src=\"" + ruffle +
-         "ruffle.js\"></script><script>"
+         "ruffle.js\" onerror=\"post('player-error','the emulator (ruffle.js) did not "
+         "load')\"></script><script>"
          "try{var player=window.RufflePlayer.newest().createPlayer();"
          "document.getElementById('stage').appendChild(player);"
          "player.ruffle().load(" +
          options +
-         ").then(function(){post('player-loaded','');},function(e){post('player-error',String(e));});"
-         "}catch(e){post('player-error',String(e));}"
+         ").then(function(){post('player-loaded','');},"
+         "function(e){post('player-error','the emulator did not start: '+e);});"
+         "}catch(e){post('player-error','the emulator did not start: '+e);}"
          "</script></body></html>";
 }
 

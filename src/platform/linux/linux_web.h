@@ -4,7 +4,8 @@
 // behaviour handles, and a script in every frame reports what the engine
 // does not (a sub-frame's load, a document's scripts about to run). The
 // Flash control is a web view hosting Ruffle, the Flash Player emulator,
-// served with the movie through a URI scheme of this program's own.
+// served with the movie through a URI scheme of this program's own, from
+// the copy of the emulator compiled into the program.
 #include <webkit2/webkit2.h>
 
 #include <map>
@@ -42,6 +43,9 @@ class WebRuntime {
  private:
   static void Serve(WebKitURISchemeRequest* request, gpointer self);
   void Serve(WebKitURISchemeRequest* request);
+  void ServeEmulator(WebKitURISchemeRequest* request, const std::string& file);
+  // The trace's name of the player a view belongs to.
+  std::string PlayerOf(WebKitWebView* view) const;
 
   WebKitWebContext* context_ = nullptr;
   std::map<int, LinuxFlash*> players_;
@@ -110,6 +114,7 @@ class LinuxFlash final : public ActiveXControl {
   // What the player's scheme serves for this control.
   std::string PlayerPage() const;
   const std::string& MoviePath() const { return movie_; }
+  WebKitWebView* View() const { return view_; }
 
  private:
   static void OnMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer self);
