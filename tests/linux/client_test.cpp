@@ -419,6 +419,27 @@ TEST_F(LinuxClient, AnEmulatorWithoutItsWebAssemblyIsAnErrorTheTraceNames) {
   EXPECT_TRUE(Logged(std::regex("player-error \\d+ the emulator did not start"), 30s)) << ReadText(log_);
 }
 
+// The movie calls its page's function by ExternalInterface and by a
+// javascript: address; neither is there. It gets null and runs on, and the
+// page raises no error.
+TEST_F(LinuxClient, AMovieCallingAFunctionNoPageDefinesGetsNullAndRunsOn) {
+  const fs::path movie = content_ / "kvx_stable/bin/Kestrune.swf";
+  const fs::path demo = state_ / "demo.swf";
+  fs::copy_file(movie, demo, fs::copy_options::overwrite_existing);
+  fs::copy_file(TARNHOLD_CALLS_MOVIE, movie, fs::copy_options::overwrite_existing);
+  struct Restore {
+    fs::path from, to;
+    ~Restore() { fs::copy_file(from, to, fs::copy_options::overwrite_existing); }
+  } restore{demo, movie};
+  Start();
+  ASSERT_TRUE(Frame());
+  LogIn();
+  ASSERT_TRUE(Logged(std::regex("movie-started \\d+ \\[null\\]\n"), 60s)) << ReadText(log_);
+  // A second on: the getURL's script would have run at the first frame.
+  ASSERT_TRUE(Logged(std::regex("movie-frame \\d+ 24\n"), 20s)) << ReadText(log_);
+  EXPECT_EQ(Occurrences("player-error"), 0) << ReadText(log_);
+}
+
 TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndBackToTheLoginScreen) {
   Start();
   const auto frame = Frame();

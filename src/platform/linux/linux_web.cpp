@@ -514,10 +514,18 @@ std::string LinuxFlash::PlayerPage() const {
                         R"(,autoplay:"on",unmuteOverlay:"hidden",splashScreen:false,letterbox:"on"})";
   // Where the emulator finds its WebAssembly is read as ruffle.js loads.
   const std::string config = "{publicPath:" + JsString(ruffle) + R"(,polyfills:false,logLevel:"warn"})";
-  return "<!doctype html><html><head><meta charset=\"utf-8\"><style>"
+  // The policy lets no javascript: address run: a movie's getURL to one
+  // would call into a page of its own game that is not there, and the page
+  // would raise the error. The Flash control's own container answers no such
+  // call either. ExternalInterface.call goes through the emulator, which
+  // hands the movie undefined for a function the page lacks; the emulator
+  // needs eval for it, and for its WebAssembly.
+  return "<!doctype html><html><head><meta charset=\"utf-8\">"
+         "<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'self' 'nonce-player' "
+         "'unsafe-eval' 'wasm-unsafe-eval'\"><style>"
          "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"
          "#stage,ruffle-player{display:block;width:100%;height:100%}</style></head><body>"
-         "<div id=\"stage\"></div><script>"
+         "<div id=\"stage\"></div><script nonce=\"player\">"
          "var "
          "post=function(kind,text){try{window.webkit.messageHandlers.tarnhold.postMessage(kind+'\\t'+text);}"
          "catch(e){}};"
@@ -526,16 +534,18 @@ std::string LinuxFlash::PlayerPage() const {
          "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
          "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
          "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
-         config + ";</script><script src=\"" + ruffle +
-         "ruffle.js\" onerror=\"post('player-error','the emulator (ruffle.js) did not "
-         "load')\"></script><script>"
+         config +
+         ";var emulator=document.createElement('script');emulator.src=" + JsString(ruffle + "ruffle.js") +
+         ";emulator.onerror=function(){post('player-error','the emulator (ruffle.js) did not load');};"
+         "emulator.onload=function(){"
          "try{var player=window.RufflePlayer.newest().createPlayer();"
          "document.getElementById('stage').appendChild(player);"
          "player.ruffle().load(" +
          options +
          ").then(function(){post('player-loaded','');},"
          "function(e){post('player-error','the emulator did not start: '+e);});"
-         "}catch(e){post('player-error','the emulator did not start: '+e);}"
+         "}catch(e){post('player-error','the emulator did not start: '+e);}};"
+         "document.head.appendChild(emulator);"
          "</script></body></html>";
 }
 
