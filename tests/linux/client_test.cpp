@@ -228,6 +228,12 @@ class LinuxClient : public ::testing::Test {
     return static_cast<int>(
         std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
   }
+  // The first group of the first line that matches, or "".
+  std::string Match(const std::string& pattern) {
+    std::smatch m;
+    const std::string text = ReadText(log_);
+    return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : "";
+  }
   // The monotonic milliseconds of the first line with this event.
   long long At(const std::string& event) {
     std::smatch m;
@@ -354,6 +360,10 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   Start();
   const auto frame = Frame();
   ASSERT_TRUE(frame);
+  // A player takes seconds to type a login: the player made ready meanwhile
+  // is the one the movie goes to.
+  ASSERT_TRUE(Logged(std::regex("player-ready \\d+"), 60s)) << ReadText(log_);
+  const std::string warm = Match("player-ready (\\d+)");
   LogIn();
   // The hand-over: the login browser's navigation to the entry is the game's.
   ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form2.WebBrowser1 " + Literal(kEntry))));
@@ -362,6 +372,7 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form3.WebBrowser1 " + Literal(kLauncher))));
   // The movie reports what the player handed it, once it runs.
   ASSERT_TRUE(Logged(std::regex("movie-started \\d+ "), 60s)) << ReadText(log_);
+  EXPECT_EQ(Match("player-start (\\d+)"), warm);
   std::smatch m;
   const std::string text = ReadText(log_);
   ASSERT_TRUE(std::regex_search(text, m, std::regex("movie-started \\d+ (.*)")));
@@ -545,6 +556,8 @@ TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndB
   ASSERT_TRUE(x::WaitFor([&] { return !Game() && Sized(kFrameWidth, kFrameHeight).has_value(); }, 10s));
   EXPECT_TRUE(Logged(std::regex("player-destroyed " + player + "\n"), 10s));
   EXPECT_TRUE(client_->Running());
+  // The login page shown again readies the next entry's player.
+  EXPECT_TRUE(Logged(std::regex("player-ready (?!" + player + " )\\d+ "), 60s)) << ReadText(log_);
 }
 
 // Not part of the suite (scripts/soak.sh runs it): thirty rounds of login,
