@@ -391,10 +391,15 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   const long long movie = At("movie-started");
   long pss = 0;
   std::string processes;
+  int webProcesses = 0;
   for (const pid_t pid : Family(client_->pid())) {
     pss += PssKiB(pid);
-    processes += " " + ReadText("/proc/" + std::to_string(pid) + "/comm");
+    const std::string name = ReadText("/proc/" + std::to_string(pid) + "/comm");
+    processes += " " + name.substr(0, name.find('\n'));
+    if (name.find("WebKitWebProces") != std::string::npos) ++webProcesses;
   }
+  // The login page, the game browser's pages and the player share one.
+  EXPECT_EQ(webProcesses, 1) << processes;
   std::cout << "start to login page drawn: " << painted - start
             << " ms; hand-over to the movie's first frame: " << movie - handOver
             << " ms; PSS of all processes while the movie runs: " << pss / 1024 << " MiB (" << processes

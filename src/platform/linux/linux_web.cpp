@@ -129,11 +129,13 @@ std::string PlayerPage() {
          "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
          "var player=null,ready=false,pending=null,failed=function(e){"
          "post('player-error','the emulator did not start: '+e);};"
-         "var play=function(options){player.ruffle().load(options).then(function(){post('player-loaded','');},"
+         "var "
+         "play=function(options){player.ruffle().load(options).then(function(){post('player-loaded','');},"
          "failed);};"
          "window.tarnholdPlay=function(options){if(ready){play(options);}else{pending=options;}};"
          "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
-         config + ";var emulator=document.createElement('script');emulator.src=" + JsString(ruffle + "ruffle.js") +
+         config +
+         ";var emulator=document.createElement('script');emulator.src=" + JsString(ruffle + "ruffle.js") +
          ";emulator.onerror=function(){post('player-error','the emulator (ruffle.js) did not load');};"
          "emulator.onload=function(){"
          "try{player=window.RufflePlayer.newest().createPlayer();"
@@ -169,13 +171,16 @@ WebRuntime::~WebRuntime() {
     g_object_unref(spare_->view);
     g_object_unref(spare_->content);
   }
+  if (first_ != nullptr) g_object_unref(first_);
   g_object_unref(context_);
 }
 
 WebKitWebView* WebRuntime::NewView(WebKitUserContentManager* content) {
-  auto* view = WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_, "user-content-manager", content, nullptr));
+  auto* view =
+      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_, "user-content-manager",
+                                   content, "related-view", first_, nullptr));
   g_object_ref_sink(view);
+  if (first_ == nullptr) first_ = WEBKIT_WEB_VIEW(g_object_ref(view));
   return view;
 }
 
@@ -203,8 +208,8 @@ WebRuntime::Player WebRuntime::NewPlayer() {
   player.id = nextPlayer_++;
   player.content = webkit_user_content_manager_new();
   webkit_user_content_manager_register_script_message_handler(player.content, "tarnhold");
-  g_signal_connect(player.content, "script-message-received::tarnhold", G_CALLBACK(&WebRuntime::OnPlayerMessage),
-                   GINT_TO_POINTER(player.id));
+  g_signal_connect(player.content, "script-message-received::tarnhold",
+                   G_CALLBACK(&WebRuntime::OnPlayerMessage), GINT_TO_POINTER(player.id));
   player.view = NewView(player.content);
   WebKitSettings* settings = webkit_web_view_get_settings(player.view);
   webkit_settings_set_enable_webaudio(settings, TRUE);
@@ -216,7 +221,7 @@ WebRuntime::Player WebRuntime::NewPlayer() {
   return player;
 }
 
-bool WebRuntime::Known(int id) const { return players_.count(id) != 0 || (spare_ && spare_->id == id); }
+bool WebRuntime::Known(int id) const { return players_.contains(id) || (spare_ && spare_->id == id); }
 
 void WebRuntime::OnPlayerMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer id) {
   const std::string message = MessageText(result);
@@ -532,7 +537,8 @@ void LinuxFlash::SetExtent(const std::string& property, double twips) {
 
 void LinuxFlash::Place() {
   if (player_.view == nullptr) return;
-  gtk_widget_set_size_request(GTK_WIDGET(player_.view), std::max(pixels_.width, 1), std::max(pixels_.height, 1));
+  gtk_widget_set_size_request(GTK_WIDGET(player_.view), std::max(pixels_.width, 1),
+                              std::max(pixels_.height, 1));
   gtk_layout_move(form_.Surface(), GTK_WIDGET(player_.view), pixels_.x, pixels_.y);
 }
 

@@ -66,6 +66,9 @@ class WebRuntime {
   std::string PlayerOf(WebKitWebView* view) const;
 
   WebKitWebContext* context_ = nullptr;
+  // Every later view is related to the first, so that all share its web
+  // process.
+  WebKitWebView* first_ = nullptr;
   std::map<int, LinuxFlash*> players_;
   std::optional<Player> spare_;
   int nextPlayer_ = 1;
