@@ -211,9 +211,8 @@ class LinuxClient : public ::testing::Test {
     fs::remove_all(fs::path(std::getenv("XDG_DATA_HOME")) / "Veltrotarn");
   }
 
-  void Start() {
-    client_ = std::make_unique<Process>(std::vector<std::string>{TARNHOLD_CLIENT},
-                                        std::vector<std::string>{"TARNHOLD_LOG=" + log_.string()},
+  void Start(const std::vector<std::string>& command = {TARNHOLD_CLIENT}) {
+    client_ = std::make_unique<Process>(command, std::vector<std::string>{"TARNHOLD_LOG=" + log_.string()},
                                         fs::path(log_).replace_extension(".out"));
     ASSERT_GT(client_->pid(), 0);
   }
@@ -230,6 +229,12 @@ class LinuxClient : public ::testing::Test {
     const std::regex re(pattern);
     return static_cast<int>(
         std::distance(std::sregex_iterator(text.begin(), text.end(), re), std::sregex_iterator()));
+  }
+  // The first group of the first line that matches, or "".
+  std::string Match(const std::string& pattern) {
+    std::smatch m;
+    const std::string text = ReadText(log_);
+    return std::regex_search(text, m, std::regex(pattern)) ? m[1].str() : "";
   }
   // The monotonic milliseconds of the first line with this event.
   long long At(const std::string& event) {
@@ -357,6 +362,10 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   Start();
   const auto frame = Frame();
   ASSERT_TRUE(frame);
+  // A player takes seconds to type a login: the player made ready meanwhile
+  // is the one the movie goes to.
+  ASSERT_TRUE(Logged(std::regex("player-ready \\d+"), 60s)) << ReadText(log_);
+  const std::string warm = Match("player-ready (\\d+)");
   LogIn();
   // The hand-over: the login browser's navigation to the entry is the game's.
   ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form2.WebBrowser1 " + Literal(kEntry))));
@@ -365,6 +374,7 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   ASSERT_TRUE(Logged(std::regex("navigation-cancelled Form3.WebBrowser1 " + Literal(kLauncher))));
   // The movie reports what the player handed it, once it runs.
   ASSERT_TRUE(Logged(std::regex("movie-started \\d+ "), 60s)) << ReadText(log_);
+  EXPECT_EQ(Match("player-start (\\d+)"), warm);
   std::smatch m;
   const std::string text = ReadText(log_);
   ASSERT_TRUE(std::regex_search(text, m, std::regex("movie-started \\d+ (.*)")));
@@ -383,10 +393,15 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   const long long movie = At("movie-started");
   long pss = 0;
   std::string processes;
+  int webProcesses = 0;
   for (const pid_t pid : Family(client_->pid())) {
     pss += PssKiB(pid);
-    processes += " " + ReadText("/proc/" + std::to_string(pid) + "/comm");
+    const std::string name = ReadText("/proc/" + std::to_string(pid) + "/comm");
+    processes += " " + name.substr(0, name.find('\n'));
+    if (name.find("WebKitWebProces") != std::string::npos) ++webProcesses;
   }
+  // The login page, the game browser's pages and the player share one.
+  EXPECT_EQ(webProcesses, 1) << processes;
   std::cout << "start to login page drawn: " << painted - start
             << " ms; hand-over to the movie's first frame: " << movie - handOver
             << " ms; PSS of all processes while the movie runs: " << pss / 1024 << " MiB (" << processes
@@ -396,6 +411,51 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   RecordProperty("pss_kib", static_cast<int>(pss));
   EXPECT_GT(painted, start);
   EXPECT_GT(movie, handOver);
+}
+
+// The program alone, copied where no build has been, with the checkout's
+// emulator out of its sight (a mount namespace of its own hides it).
+TEST_F(LinuxClient, TheExecutableAloneCopiedElsewherePlaysTheMovie) {
+  const fs::path alone = state_ / "alone" / "Veltrotarn";
+  fs::create_directories(alone.parent_path());
+  fs::copy_file(TARNHOLD_CLIENT, alone, fs::copy_options::overwrite_existing);
+  ASSERT_EQ(Command("unshare -rm true"), 0) << "no mount namespace to hide the checkout's emulator in";
+  Start({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", "mount -t tmpfs none \"$0\" && exec \"$1\"",
+         TARNHOLD_RUFFLE_DIR, alone.string()});
+  ASSERT_TRUE(Frame());
+  LogIn();
+  EXPECT_TRUE(Logged(std::regex("movie-started \\d+ "), 60s)) << ReadText(log_);
+}
+
+TEST_F(LinuxClient, AnEmulatorWithoutItsWebAssemblyIsAnErrorTheTraceNames) {
+  Start({TARNHOLD_CLIENT_WITHOUT_WASM});
+  ASSERT_TRUE(Frame());
+  LogIn();
+  EXPECT_TRUE(
+      Logged(std::regex("player-error \\d+ the emulator's [0-9a-f]+\\.wasm is not in this program"), 60s))
+      << ReadText(log_);
+  EXPECT_TRUE(Logged(std::regex("player-error \\d+ the emulator did not start"), 30s)) << ReadText(log_);
+}
+
+// The movie calls its page's function by ExternalInterface and by a
+// javascript: address; neither is there. It gets null and runs on, and the
+// page raises no error.
+TEST_F(LinuxClient, AMovieCallingAFunctionNoPageDefinesGetsNullAndRunsOn) {
+  const fs::path movie = content_ / "kvx_stable/bin/Kestrune.swf";
+  const fs::path demo = state_ / "demo.swf";
+  fs::copy_file(movie, demo, fs::copy_options::overwrite_existing);
+  fs::copy_file(TARNHOLD_CALLS_MOVIE, movie, fs::copy_options::overwrite_existing);
+  struct Restore {
+    fs::path from, to;
+    ~Restore() { fs::copy_file(from, to, fs::copy_options::overwrite_existing); }
+  } restore{demo, movie};
+  Start();
+  ASSERT_TRUE(Frame());
+  LogIn();
+  ASSERT_TRUE(Logged(std::regex("movie-started \\d+ \\[null\\]\n"), 60s)) << ReadText(log_);
+  // A second on: the getURL's script would have run at the first frame.
+  ASSERT_TRUE(Logged(std::regex("movie-frame \\d+ 24\n"), 20s)) << ReadText(log_);
+  EXPECT_EQ(Occurrences("player-error"), 0) << ReadText(log_);
 }
 
 TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndBackToTheLoginScreen) {
@@ -503,6 +563,8 @@ TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndB
   ASSERT_TRUE(x::WaitFor([&] { return !Game() && Sized(kFrameWidth, kFrameHeight).has_value(); }, 10s));
   EXPECT_TRUE(Logged(std::regex("player-destroyed " + player + "\n"), 10s));
   EXPECT_TRUE(client_->Running());
+  // The login page shown again readies the next entry's player.
+  EXPECT_TRUE(Logged(std::regex("player-ready (?!" + player + " )\\d+ "), 60s)) << ReadText(log_);
 }
 
 // Not part of the suite (scripts/soak.sh runs it): thirty rounds of login,

@@ -9,9 +9,14 @@
 #include "platform/linux/linux_paths.h"
 #include "platform/linux/linux_windows.h"
 
+// The emulator's files, compiled in (ruffle_resources.cmake).
+extern "C" GResource* ruffle_resources_get_resource();
+
 namespace tarnhold::platform::linux_backend {
 
 namespace {
+
+constexpr const char* kRuffleResources = "/tarnhold/ruffle/";
 
 constexpr double kTwipsPerPixel = 15.0;
 
@@ -94,6 +99,56 @@ void Answer(WebKitURISchemeRequest* request, GBytes* bytes, const char* mime) {
   g_bytes_unref(bytes);
 }
 
+// The player's page. It loads the emulator and has it compile its
+// WebAssembly on a movie of no frames but one empty one, then plays the
+// movie tarnholdPlay hands it: the same page for a spare player and for the
+// player of a control.
+//
+// The policy lets no javascript: address run: a movie's getURL to one
+// would call into a page of its own game that is not there, and the page
+// would raise the error. The Flash control's own container answers no such
+// call either. ExternalInterface.call goes through the emulator, which
+// hands the movie undefined for a function the page lacks; the emulator
+// needs eval for it, and for its WebAssembly.
+std::string PlayerPage() {
+  const std::string ruffle = std::string(WebRuntime::kScheme) + "://player/ruffle/";
+  // Where the emulator finds its WebAssembly is read as ruffle.js loads.
+  const std::string config = "{publicPath:" + JsString(ruffle) + R"(,polyfills:false,logLevel:"warn"})";
+  return "<!doctype html><html><head><meta charset=\"utf-8\">"
+         "<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'self' 'nonce-player' "
+         "'unsafe-eval' 'wasm-unsafe-eval'\"><style>"
+         "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"
+         "#stage,ruffle-player{display:block;width:100%;height:100%}</style></head><body>"
+         "<div id=\"stage\"></div><script nonce=\"player\">"
+         "var "
+         "post=function(kind,text){try{window.webkit.messageHandlers.tarnhold.postMessage(kind+'\\t'+text);}"
+         "catch(e){}};"
+         "window.tarnholdMovieStarted=function(){post('movie-started',JSON.stringify("
+         "Array.prototype.slice.call(arguments).map(function(v){return v===undefined?null:String(v);})));};"
+         "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
+         "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
+         "var player=null,ready=false,pending=null,failed=function(e){"
+         "post('player-error','the emulator did not start: '+e);};"
+         "var "
+         "play=function(options){player.ruffle().load(options).then(function(){post('player-loaded','');},"
+         "failed);};"
+         "window.tarnholdPlay=function(options){if(ready){play(options);}else{pending=options;}};"
+         "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
+         config +
+         ";var emulator=document.createElement('script');emulator.src=" + JsString(ruffle + "ruffle.js") +
+         ";emulator.onerror=function(){post('player-error','the emulator (ruffle.js) did not load');};"
+         "emulator.onload=function(){"
+         "try{player=window.RufflePlayer.newest().createPlayer();"
+         "document.getElementById('stage').appendChild(player);"
+         // FWS 10, 17 bytes, a zero stage, 24 fps, one frame: ShowFrame, End.
+         "player.ruffle().load({data:[70,87,83,10,17,0,0,0,0,0,24,1,0,64,0,0,0],autoplay:'off',"
+         "splashScreen:false,unmuteOverlay:'hidden'}).then(function(){ready=true;post('player-ready','');"
+         "if(pending){play(pending);pending=null;}},failed);"
+         "}catch(e){failed(e);}};"
+         "document.head.appendChild(emulator);"
+         "</script></body></html>";
+}
+
 }  // namespace
 
 // --- The web context ------------------------------------------------------------
@@ -111,12 +166,21 @@ WebRuntime::WebRuntime() : context_(webkit_web_context_new()) {
   webkit_security_manager_register_uri_scheme_as_cors_enabled(security, kScheme);
 }
 
-WebRuntime::~WebRuntime() { g_object_unref(context_); }
+WebRuntime::~WebRuntime() {
+  if (spare_) {
+    g_object_unref(spare_->view);
+    g_object_unref(spare_->content);
+  }
+  if (first_ != nullptr) g_object_unref(first_);
+  g_object_unref(context_);
+}
 
 WebKitWebView* WebRuntime::NewView(WebKitUserContentManager* content) {
-  auto* view = WEBKIT_WEB_VIEW(
-      g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_, "user-content-manager", content, nullptr));
+  auto* view =
+      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_, "user-content-manager",
+                                   content, "related-view", first_, nullptr));
   g_object_ref_sink(view);
+  if (first_ == nullptr) first_ = WEBKIT_WEB_VIEW(g_object_ref(view));
   return view;
 }
 
@@ -125,13 +189,46 @@ void WebRuntime::ClearBrowsingData() {
   webkit_website_data_manager_clear(data, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, nullptr, nullptr);
 }
 
-int WebRuntime::Attach(LinuxFlash* player) {
-  const int id = nextPlayer_++;
-  players_[id] = player;
-  return id;
-}
+void WebRuntime::Attach(int id, LinuxFlash* player) { players_[id] = player; }
 
 void WebRuntime::Detach(int id) { players_.erase(id); }
+
+void WebRuntime::PreparePlayer() {
+  if (!spare_) spare_ = NewPlayer();
+}
+
+WebRuntime::Player WebRuntime::TakePlayer() {
+  Player player = spare_ ? *spare_ : NewPlayer();
+  spare_.reset();
+  return player;
+}
+
+WebRuntime::Player WebRuntime::NewPlayer() {
+  Player player;
+  player.id = nextPlayer_++;
+  player.content = webkit_user_content_manager_new();
+  webkit_user_content_manager_register_script_message_handler(player.content, "tarnhold");
+  g_signal_connect(player.content, "script-message-received::tarnhold",
+                   G_CALLBACK(&WebRuntime::OnPlayerMessage), GINT_TO_POINTER(player.id));
+  player.view = NewView(player.content);
+  WebKitSettings* settings = webkit_web_view_get_settings(player.view);
+  webkit_settings_set_enable_webaudio(settings, TRUE);
+  GdkRGBA black{0, 0, 0, 1};
+  webkit_web_view_set_background_color(player.view, &black);
+  Log("player-prepare", std::to_string(player.id));
+  const std::string page = std::string(kScheme) + "://player/" + std::to_string(player.id) + "/";
+  webkit_web_view_load_uri(player.view, page.c_str());
+  return player;
+}
+
+bool WebRuntime::Known(int id) const { return players_.contains(id) || (spare_ && spare_->id == id); }
+
+void WebRuntime::OnPlayerMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer id) {
+  const std::string message = MessageText(result);
+  const std::size_t tab = message.find('\t');
+  if (tab == std::string::npos) return;
+  Log(message.substr(0, tab), std::to_string(GPOINTER_TO_INT(id)) + " " + message.substr(tab + 1));
+}
 
 void WebRuntime::Serve(WebKitURISchemeRequest* request, gpointer self) {
   static_cast<WebRuntime*>(self)->Serve(request);
@@ -159,32 +256,25 @@ void WebRuntime::Serve(WebKitURISchemeRequest* request) {
       Fail(request, "no such file");
       return;
     }
-    gchar* bytes = nullptr;
-    gsize size = 0;
-    const std::string path = std::string(TARNHOLD_RUFFLE_DIR) + "/" + file;
-    if (!g_file_get_contents(path.c_str(), &bytes, &size, nullptr)) {
-      Fail(request, "no such file");
-      return;
-    }
-    Answer(request, g_bytes_new_take(bytes, size), MimeOf(file));
+    ServeEmulator(request, file);
     return;
   }
   {
     const std::string& tail = rest;
     const std::size_t slash = tail.find('/');
     const int id = std::atoi(tail.substr(0, slash).c_str());
-    const auto it = players_.find(id);
-    if (it == players_.end() || slash == std::string::npos) {
+    if (!Known(id) || slash == std::string::npos) {
       Fail(request, "no such player");
       return;
     }
     const std::string what = tail.substr(slash + 1);
     if (what.empty()) {
-      const std::string page = it->second->PlayerPage();
+      const std::string page = PlayerPage();
       Answer(request, g_bytes_new(page.data(), page.size()), "text/html");
       return;
     }
-    if (what == "movie") {
+    const auto it = players_.find(id);
+    if (what == "movie" && it != players_.end()) {
       gchar* bytes = nullptr;
       gsize size = 0;
       if (!g_file_get_contents(it->second->MoviePath().c_str(), &bytes, &size, nullptr)) {
@@ -198,11 +288,43 @@ void WebRuntime::Serve(WebKitURISchemeRequest* request) {
   Fail(request, "no such file");
 }
 
+// Streamed, so that the WebAssembly is inflated off the GUI thread as the
+// engine reads it. A file the program lacks leaves the player without its
+// emulator: the trace says which, where the page alone would show nothing.
+void WebRuntime::ServeEmulator(WebKitURISchemeRequest* request, const std::string& file) {
+  GResource* bundle = ruffle_resources_get_resource();
+  const std::string path = kRuffleResources + file;
+  gsize size = 0;
+  GError* error = nullptr;
+  GInputStream* stream = nullptr;
+  if (g_resource_get_info(bundle, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &size, nullptr, &error) !=
+      FALSE) {
+    stream = g_resource_open_stream(bundle, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &error);
+  }
+  if (stream == nullptr) {
+    Log("player-error", PlayerOf(webkit_uri_scheme_request_get_web_view(request)) + " the emulator's " +
+                            file + " is not in this program: " + (error != nullptr ? error->message : ""));
+    if (error != nullptr) g_error_free(error);
+    Fail(request, "no such file");
+    return;
+  }
+  webkit_uri_scheme_request_finish(request, stream, static_cast<gint64>(size), MimeOf(file));
+  g_object_unref(stream);
+}
+
+std::string WebRuntime::PlayerOf(WebKitWebView* view) const {
+  for (const auto& [id, player] : players_) {
+    if (player->View() == view) return std::to_string(id);
+  }
+  return spare_ && spare_->view == view ? std::to_string(spare_->id) : "?";
+}
+
 // --- The browser control ----------------------------------------------------------
 
 LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name, const GdkRectangle& pixels,
                            BrowserEvents& events)
-    : name_(std::move(name)),
+    : web_(web),
+      name_(std::move(name)),
       trace_(form.Name() + "." + name_),
       events_(events),
       content_(webkit_user_content_manager_new()),
@@ -218,6 +340,7 @@ LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name,
   g_signal_connect(view_, "load-changed", G_CALLBACK(&LinuxBrowser::OnLoad), this);
   g_signal_connect(view_, "load-failed", G_CALLBACK(&LinuxBrowser::OnFailed), this);
   g_signal_connect(view_, "script-dialog", G_CALLBACK(&LinuxBrowser::OnDialog), this);
+  g_signal_connect(view_, "map", G_CALLBACK(&LinuxBrowser::OnMap), this);
   gtk_widget_set_size_request(GTK_WIDGET(view_), pixels.width, pixels.height);
   gtk_layout_put(form.Surface(), GTK_WIDGET(view_), pixels.x, pixels.y);
   gtk_widget_show(GTK_WIDGET(view_));
@@ -309,6 +432,7 @@ void LinuxBrowser::OnLoad(WebKitWebView* view, WebKitLoadEvent event, gpointer s
   switch (event) {
     case WEBKIT_LOAD_STARTED:
       browser->loading_ = true;
+      browser->painted_ = false;
       Dispatch([&] { browser->events_.DownloadBegin(); });
       break;
     case WEBKIT_LOAD_COMMITTED:
@@ -355,7 +479,16 @@ void LinuxBrowser::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
     Dispatch([&] { browser->events_.BeforeScriptExecute(); });
   } else if (kind == "painted") {
     Log("painted", browser->trace_ + " " + url);
+    browser->painted_ = true;
+    if (gtk_widget_get_mapped(GTK_WIDGET(browser->view_)) != FALSE) browser->web_.PreparePlayer();
   }
+}
+
+// A page drawn out of sight (the login page loaded again for the next
+// login, while the game plays) readies the next player once it is shown.
+void LinuxBrowser::OnMap(GtkWidget*, gpointer self) {
+  auto* browser = static_cast<LinuxBrowser*>(self);
+  if (browser->painted_) browser->web_.PreparePlayer();
 }
 
 // Silent mode keeps a page's dialogs from showing, as the old control's
@@ -367,23 +500,21 @@ gboolean LinuxBrowser::OnDialog(WebKitWebView*, WebKitScriptDialog*, gpointer se
 // --- The Flash control --------------------------------------------------------------
 
 LinuxFlash::LinuxFlash(WebRuntime& web, LinuxWindow& form, std::string name)
-    : web_(web), form_(form), name_(std::move(name)), id_(web.Attach(this)) {}
+    : web_(web), form_(form), name_(std::move(name)) {}
 
 LinuxFlash::~LinuxFlash() {
-  web_.Detach(id_);
-  if (view_ != nullptr) {
-    g_signal_handlers_disconnect_by_data(content_, this);
-    webkit_web_view_stop_loading(view_);
-    gtk_widget_destroy(GTK_WIDGET(view_));
-    g_object_unref(view_);
-    g_object_unref(content_);
-  }
-  Log("player-destroyed", std::to_string(id_));
+  if (player_.view == nullptr) return;
+  web_.Detach(player_.id);
+  webkit_web_view_stop_loading(player_.view);
+  gtk_widget_destroy(GTK_WIDGET(player_.view));
+  g_object_unref(player_.view);
+  g_object_unref(player_.content);
+  Log("player-destroyed", std::to_string(player_.id));
 }
 
 void LinuxFlash::SetVisible(bool visible) {
   visible_ = visible;
-  if (view_ != nullptr) gtk_widget_set_visible(GTK_WIDGET(view_), visible ? TRUE : FALSE);
+  if (player_.view != nullptr) gtk_widget_set_visible(GTK_WIDGET(player_.view), visible ? TRUE : FALSE);
 }
 
 void LinuxFlash::SetExtent(const std::string& property, double twips) {
@@ -405,9 +536,10 @@ void LinuxFlash::SetExtent(const std::string& property, double twips) {
 }
 
 void LinuxFlash::Place() {
-  if (view_ == nullptr) return;
-  gtk_widget_set_size_request(GTK_WIDGET(view_), std::max(pixels_.width, 1), std::max(pixels_.height, 1));
-  gtk_layout_move(form_.Surface(), GTK_WIDGET(view_), pixels_.x, pixels_.y);
+  if (player_.view == nullptr) return;
+  gtk_widget_set_size_request(GTK_WIDGET(player_.view), std::max(pixels_.width, 1),
+                              std::max(pixels_.height, 1));
+  gtk_layout_move(form_.Surface(), GTK_WIDGET(player_.view), pixels_.x, pixels_.y);
 }
 
 // Names as the control's automation interface takes them: in any case.
@@ -446,74 +578,37 @@ Variant LinuxFlash::Invoke(const std::string& method, const std::vector<Variant>
   throw Error("the player has no method " + method + " for these arguments");
 }
 
-// The web view is made only when a movie is to play: the version check
-// creates a control just to ask it, and an engine process for that would
-// cost the start-up a third of a second.
+// The control takes a player only when a movie is to play: the version
+// check creates a control just to ask it. The player taken has most often
+// compiled its emulator already; one begun now plays the movie once it has.
 void LinuxFlash::Start() {
-  if (view_ == nullptr) {
-    content_ = webkit_user_content_manager_new();
-    webkit_user_content_manager_register_script_message_handler(content_, "tarnhold");
-    g_signal_connect(content_, "script-message-received::tarnhold", G_CALLBACK(&LinuxFlash::OnMessage), this);
-    view_ = web_.NewView(content_);
-    WebKitSettings* settings = webkit_web_view_get_settings(view_);
-    webkit_settings_set_enable_webaudio(settings, TRUE);
-    GdkRGBA black{0, 0, 0, 1};
-    webkit_web_view_set_background_color(view_, &black);
-    gtk_layout_put(form_.Surface(), GTK_WIDGET(view_), pixels_.x, pixels_.y);
+  if (player_.view == nullptr) {
+    player_ = web_.TakePlayer();
+    web_.Attach(player_.id, this);
+    gtk_layout_put(form_.Surface(), GTK_WIDGET(player_.view), pixels_.x, pixels_.y);
     Place();
-    gtk_widget_set_visible(GTK_WIDGET(view_), visible_ ? TRUE : FALSE);
+    gtk_widget_set_visible(GTK_WIDGET(player_.view), visible_ ? TRUE : FALSE);
   }
-  Log("player-start", std::to_string(id_) + " " + movie_);
-  const std::string page = std::string(WebRuntime::kScheme) + "://player/" + std::to_string(id_) + "/";
-  webkit_web_view_load_uri(view_, page.c_str());
+  Log("player-start", std::to_string(player_.id) + " " + movie_);
+  const std::string script = "tarnholdPlay(" + Options() + ");";
+  webkit_web_view_evaluate_javascript(player_.view, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
 }
 
 // The control's properties as the emulator's options: the flash variables
 // become the movie's parameters; "sameDomain" script access holds here,
 // where page and movie share the player's origin.
-std::string LinuxFlash::PlayerPage() const {
+std::string LinuxFlash::Options() const {
   const std::string access = Property("AllowScriptAccess");
   const bool scripting = g_ascii_strcasecmp(access.c_str(), "never") != 0;
   const std::string quality = Property("Quality2");
-  const std::string ruffle = std::string(WebRuntime::kScheme) + "://player/ruffle/";
-  std::string options = "{url:" + JsString("movie") + ",parameters:" + JsString(Property("flashVars")) +
-                        ",allowScriptAccess:" + (scripting ? "true" : "false") +
-                        ",allowFullscreen:" + (True(Property("Allowfullscreen")) ? "true" : "false") +
-                        ",menu:" + (Property("Menu").empty() || True(Property("Menu")) ? "true" : "false") +
-                        ",quality:" + JsString(quality.empty() ? "high" : quality) +
-                        ",wmode:" + JsString(Property("Wmode").empty() ? "window" : Property("Wmode")) +
-                        R"(,autoplay:"on",unmuteOverlay:"hidden",splashScreen:false,letterbox:"on"})";
-  // Where the emulator finds its WebAssembly is read as ruffle.js loads.
-  const std::string config = "{publicPath:" + JsString(ruffle) + R"(,polyfills:false,logLevel:"warn"})";
-  return "<!doctype html><html><head><meta charset=\"utf-8\"><style>"
-         "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"
-         "#stage,ruffle-player{display:block;width:100%;height:100%}</style></head><body>"
-         "<div id=\"stage\"></div><script>"
-         "var "
-         "post=function(kind,text){try{window.webkit.messageHandlers.tarnhold.postMessage(kind+'\\t'+text);}"
-         "catch(e){}};"
-         "window.tarnholdMovieStarted=function(){post('movie-started',JSON.stringify("
-         "Array.prototype.slice.call(arguments).map(function(v){return v===undefined?null:String(v);})));};"
-         "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
-         "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
-         "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
-         config + ";</script><script src=\"" + ruffle +
-         "ruffle.js\"></script><script>"
-         "try{var player=window.RufflePlayer.newest().createPlayer();"
-         "document.getElementById('stage').appendChild(player);"
-         "player.ruffle().load(" +
-         options +
-         ").then(function(){post('player-loaded','');},function(e){post('player-error',String(e));});"
-         "}catch(e){post('player-error',String(e));}"
-         "</script></body></html>";
-}
-
-void LinuxFlash::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self) {
-  auto* player = static_cast<LinuxFlash*>(self);
-  const std::string message = MessageText(result);
-  const std::size_t tab = message.find('\t');
-  if (tab == std::string::npos) return;
-  Log(message.substr(0, tab), std::to_string(player->id_) + " " + message.substr(tab + 1));
+  return "{url:" + JsString("movie") + ",parameters:" + JsString(Property("flashVars")) +
+         ",allowScriptAccess:" + (scripting ? "true" : "false") +
+         ",allowFullscreen:" + (True(Property("Allowfullscreen")) ? "true" : "false") +
+         ",menu:" + (Property("Menu").empty() || True(Property("Menu")) ? "true" : "false") +
+         ",quality:" + JsString(quality.empty() ? "high" : quality) +
+         ",wmode:" + JsString(Property("Wmode").empty() ? "window" : Property("Wmode")) +
+         R"(,autoplay:"on",unmuteOverlay:"hidden",splashScreen:false,letterbox:"on"})";
 }
 
 }  // namespace tarnhold::platform::linux_backend

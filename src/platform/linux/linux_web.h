@@ -4,10 +4,12 @@
 // behaviour handles, and a script in every frame reports what the engine
 // does not (a sub-frame's load, a document's scripts about to run). The
 // Flash control is a web view hosting Ruffle, the Flash Player emulator,
-// served with the movie through a URI scheme of this program's own.
+// served with the movie through a URI scheme of this program's own, from
+// the copy of the emulator compiled into the program.
 #include <webkit2/webkit2.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,17 +36,41 @@ class WebRuntime {
   // Forgets the engine's cache, cookies and stored site data.
   void ClearBrowsingData();
 
-  int Attach(LinuxFlash* player);
+  // A player's page, the emulator in it loaded and its WebAssembly compiled
+  // (or on the way there), in a view no window holds yet.
+  struct Player {
+    int id = 0;
+    WebKitUserContentManager* content = nullptr;
+    WebKitWebView* view = nullptr;
+  };
+  // Begins the spare player, unless there is one: a page has just been
+  // drawn, so the compile no longer competes with what the user waits for.
+  void PreparePlayer();
+  // The spare player, or one begun now; the next spare waits for the next
+  // page drawn.
+  Player TakePlayer();
+  void Attach(int id, LinuxFlash* player);
   void Detach(int id);
 
   static constexpr const char* kScheme = "tarnhold-player";
 
  private:
+  Player NewPlayer();
+  bool Known(int id) const;
+  static void OnPlayerMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer id);
+
   static void Serve(WebKitURISchemeRequest* request, gpointer self);
   void Serve(WebKitURISchemeRequest* request);
+  void ServeEmulator(WebKitURISchemeRequest* request, const std::string& file);
+  // The trace's name of the player a view belongs to.
+  std::string PlayerOf(WebKitWebView* view) const;
 
   WebKitWebContext* context_ = nullptr;
+  // Every later view is related to the first, so that all share its web
+  // process.
+  WebKitWebView* first_ = nullptr;
   std::map<int, LinuxFlash*> players_;
+  std::optional<Player> spare_;
   int nextPlayer_ = 1;
 };
 
@@ -74,8 +100,10 @@ class LinuxBrowser final : public Browser {
                            gpointer self);
   static void OnMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer self);
   static gboolean OnDialog(WebKitWebView* view, WebKitScriptDialog* dialog, gpointer self);
+  static void OnMap(GtkWidget* view, gpointer self);
   void SetBody(const std::string& name, const std::string& valueScript);
 
+  WebRuntime& web_;
   std::string name_;
   std::string trace_;  // the form's name and the control's, for the trace
   BrowserEvents& events_;
@@ -84,6 +112,7 @@ class LinuxBrowser final : public Browser {
   bool silent_ = false;
   bool hasDocument_ = false;
   bool loading_ = false;
+  bool painted_ = false;  // its page has been drawn since it loaded
   // Navigations asked for while the engine waits on a policy decision run
   // once it has been given.
   int inPolicy_ = 0;
@@ -107,26 +136,23 @@ class LinuxFlash final : public ActiveXControl {
   void SetProperty(const std::string& name, const Variant& value) override;
   Variant Invoke(const std::string& method, const std::vector<Variant>& args) override;
 
-  // What the player's scheme serves for this control.
-  std::string PlayerPage() const;
   const std::string& MoviePath() const { return movie_; }
+  WebKitWebView* View() const { return player_.view; }
 
  private:
-  static void OnMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer self);
   std::string Property(const std::string& name) const;
+  std::string Options() const;
   void Start();
   void Place();
 
   WebRuntime& web_;
   LinuxWindow& form_;
   std::string name_;
-  int id_;
   std::vector<std::pair<std::string, std::string>> properties_;  // in the order set
   std::string movie_;                                            // the native path
   bool visible_ = false;
   GdkRectangle pixels_{0, 0, 0, 0};
-  WebKitUserContentManager* content_ = nullptr;
-  WebKitWebView* view_ = nullptr;
+  WebRuntime::Player player_;  // none until a movie is to play
 };
 
 }  // namespace tarnhold::platform::linux_backend
