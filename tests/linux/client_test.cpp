@@ -395,9 +395,10 @@ TEST_F(LinuxClient, ALoginTypedIntoThePageStartsTheMovieWithTheFlashVariables) {
   std::string processes;
   int webProcesses = 0;
   for (const pid_t pid : Family(client_->pid())) {
-    pss += PssKiB(pid);
+    const long own = PssKiB(pid);
+    pss += own;
     const std::string name = ReadText("/proc/" + std::to_string(pid) + "/comm");
-    processes += " " + name.substr(0, name.find('\n'));
+    processes += " " + name.substr(0, name.find('\n')) + " " + std::to_string(own / 1024);
     if (name.find("WebKitWebProces") != std::string::npos) ++webProcesses;
   }
   // The login page, the game browser's pages and the player share one.

@@ -113,7 +113,12 @@ void Answer(WebKitURISchemeRequest* request, GBytes* bytes, const char* mime) {
 std::string PlayerPage() {
   const std::string ruffle = std::string(WebRuntime::kScheme) + "://player/ruffle/";
   // Where the emulator finds its WebAssembly is read as ruffle.js loads.
-  const std::string config = "{publicPath:" + JsString(ruffle) + R"(,polyfills:false,logLevel:"warn"})";
+  // Its own WebGL renderer first: the wgpu one builds its pipelines anew for
+  // every movie, since each load makes a new instance, and that held the
+  // movie's first frame some 0.6 s after the hand-over. The emulator still
+  // falls back to the others where WebGL is missing.
+  const std::string config =
+      "{publicPath:" + JsString(ruffle) + R"(,polyfills:false,logLevel:"warn",preferredRenderer:"webgl"})";
   return "<!doctype html><html><head><meta charset=\"utf-8\">"
          "<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'self' 'nonce-player' "
          "'unsafe-eval' 'wasm-unsafe-eval'\"><style>"
