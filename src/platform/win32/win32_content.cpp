@@ -121,7 +121,6 @@ DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& 
   const std::wstring widePath = Wide(path);
   UniqueInternet session(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) RaiseLastError("InternetOpen");
-  Bound(session.get());
   UniqueInternet connection;
   UniqueInternet request = OpenRequest(session.get(), Wide(url), connection);
 
