@@ -72,6 +72,8 @@ class WebRuntime {
   std::map<int, LinuxFlash*> players_;
   std::optional<Player> spare_;
   int nextPlayer_ = 1;
+  // The emulator's renderer for this machine's GL, chosen at the first player.
+  const char* renderer_ = nullptr;
 };
 
 class LinuxBrowser final : public Browser {
