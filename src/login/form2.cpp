@@ -35,6 +35,8 @@ void Form2::CloseRequested() { program_.form1().CloseRequested(); }
 // The page holds the login screen's taskbar button, the frame being owned:
 // the button's restore brings the page back, and the frame with it.
 void Form2::Resized() {
+  // The first size comes while the window is still being made.
+  if (webBrowser1_ == nullptr) return;
   if (!Window().Visible() || Window().State() == platform::WindowState::Minimized) return;
   platform::Window& frame = program_.form1().Window();
   if (frame.State() == platform::WindowState::Minimized) frame.SetState(platform::WindowState::Normal);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "screen.h"
@@ -47,6 +48,68 @@ TEST(Startup, FromADownloadFolderMakesTheDataFolderAndShowsTheLoginScreen) {
   // The icons are not checked here: Wine answers neither WM_GETICON nor
   // GetClassLongPtr for another process's window (both give 0 while the
   // X window shows the icon).
+}
+
+// A fault in a window procedure that the system calls back into is not
+// the program's to see: Wine, and 32-bit programs on 64-bit Windows, drop
+// it and go on with the message half handled. So the start-up runs under
+// this test as a debugger, which sees every fault first, and the client's
+// own code must raise none on its way to the login screen.
+TEST(Startup, MakingTheLoginScreenFaultsNowhereInTheClientsCode) {
+  Child client(InstallDownload(L"Veltrotarn.exe"), L"", L"", DEBUG_ONLY_THIS_PROCESS);
+  std::uintptr_t imageStart = 0;
+  std::uintptr_t imageEnd = 0;
+  std::vector<std::uintptr_t> faults;
+  bool shown = false;
+  const ULONGLONG deadline = ::GetTickCount64() + 30000;
+  while (!shown && ::GetTickCount64() < deadline) {
+    DEBUG_EVENT event{};
+    // The windows are looked at only while the client runs: a stopped
+    // client answers nothing.
+    if (!::WaitForDebugEvent(&event, 50)) {
+      shown = LoginScreenShown(client);
+      continue;
+    }
+    DWORD status = DBG_CONTINUE;
+    switch (event.dwDebugEventCode) {
+      case CREATE_PROCESS_DEBUG_EVENT: {
+        const auto& created = event.u.CreateProcessInfo;
+        imageStart = reinterpret_cast<std::uintptr_t>(created.lpBaseOfImage);
+        IMAGE_DOS_HEADER dos{};
+        IMAGE_NT_HEADERS nt{};
+        if (::ReadProcessMemory(created.hProcess, created.lpBaseOfImage, &dos, sizeof dos, nullptr) &&
+            ::ReadProcessMemory(created.hProcess,
+                                static_cast<const char*>(created.lpBaseOfImage) + dos.e_lfanew, &nt,
+                                sizeof nt, nullptr)) {
+          imageEnd = imageStart + nt.OptionalHeader.SizeOfImage;
+        }
+        ::CloseHandle(created.hFile);
+        break;
+      }
+      case LOAD_DLL_DEBUG_EVENT:
+        ::CloseHandle(event.u.LoadDll.hFile);
+        break;
+      case EXCEPTION_DEBUG_EVENT: {
+        const EXCEPTION_RECORD& record = event.u.Exception.ExceptionRecord;
+        const auto at = reinterpret_cast<std::uintptr_t>(record.ExceptionAddress);
+        if (record.ExceptionCode != EXCEPTION_BREAKPOINT) {
+          // Handed on to the client's own handlers, as without a debugger.
+          status = DBG_EXCEPTION_NOT_HANDLED;
+          if (event.u.Exception.dwFirstChance && at >= imageStart && at < imageEnd) faults.push_back(at);
+        }
+        break;
+      }
+      default:
+        break;
+    }
+    ::ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+  }
+  ::DebugActiveProcessStop(client.Pid());
+  ASSERT_NE(imageEnd, 0u) << "the client's image was not read";
+  EXPECT_TRUE(shown) << "no login screen within 30 s";
+  for (const std::uintptr_t at : faults)
+    ADD_FAILURE() << "a fault at 0x" << std::hex << at << " in the client";
+  EXPECT_TRUE(CloseThroughTheFrame(client));
 }
 
 // Closing one of the login screen's windows by the system ends the program.

@@ -9,12 +9,13 @@
 
 namespace tarnhold::winetest {
 
-Child::Child(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
+Child::Child(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder,
+             DWORD flags) {
   std::wstring commandLine = L"\"" + exe + L"\"";
   if (!arguments.empty()) commandLine += L" " + arguments;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  if (!::CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, flags, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &startup, &info_)) {
     throw std::runtime_error("CreateProcess failed");
   }

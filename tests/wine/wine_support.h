@@ -29,8 +29,10 @@ struct TopWindow {
 // A process this test started; ended by its handle when the test is done.
 class Child {
  public:
-  // `folder`: its current folder; empty for this process's own.
-  Child(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"");
+  // `folder`: its current folder; empty for this process's own. `flags`:
+  // CreateProcess's creation flags (DEBUG_ONLY_THIS_PROCESS, say).
+  Child(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder = L"",
+        DWORD flags = 0);
   ~Child();
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;

@@ -116,6 +116,9 @@ SimWindow::SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents&
       height_(TwipsToPixels(design.clientHeight, sim.tppY_)),
       input_(*this, events, sim.GetScreen(), design.scaleUnit) {
   sim_.windows_.push_back(this);
+  // CreateWindowEx sends WM_SIZE before it returns: a form hears of its size
+  // before it holds its window.
+  ResumeNext([&] { events_.Resized(); });
 }
 
 SimWindow::~SimWindow() {
