@@ -40,6 +40,16 @@ echo "setup: installing ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -q
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${missing[@]}"
+# A mirror caught mid-sync can serve an index that does not match its signed
+# release file. apt then drops that index (once bookworm-security's i386 list)
+# and the two architectures' candidates part, while wine32's i386 libraries
+# must be the very versions of their amd64 twins. The point release holds
+# both architectures at one version, so the candidates come from it then.
+target=()
+if ! $SUDO apt-get update -q; then
+  . /etc/os-release
+  echo "setup: an index failed to download; installing from $VERSION_CODENAME itself" >&2
+  target=(-t "$VERSION_CODENAME")
+fi
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${target[@]}" "${missing[@]}"
 install_ruffle
