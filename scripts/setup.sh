@@ -10,6 +10,10 @@ packages=(cmake ninja-build g++ python3 googletest libgtest-dev clang-format cla
           libxtst-dev zlib1g-dev xcompmgr dbus
           # The demo content: the launcher movie's compiler, and the frame art's PNG codec.
           haxe python3-pil)
+# The compositor session of the end-to-end tests: GNOME Shell, headless, with
+# the X server it starts for X11 clients. Its recommends (a whole desktop)
+# are not needed there.
+lean=(gnome-shell xwayland)
 # The Flash Player emulator comes from npm, with the Node.js of the machine
 # or of Debian.
 command -v npm >/dev/null 2>&1 || packages+=(nodejs npm)
@@ -21,6 +25,10 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+lean_missing=()
+for p in "${lean[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || lean_missing+=("$p")
+done
 install_ruffle() {
   local dir
   dir=$(dirname "$0")/../third_party/ruffle
@@ -30,12 +38,12 @@ install_ruffle() {
   fi
 }
 
-if [[ ${#missing[@]} -eq 0 ]]; then
+if [[ ${#missing[@]} -eq 0 && ${#lean_missing[@]} -eq 0 ]]; then
   install_ruffle
   exit 0
 fi
 
-echo "setup: installing ${missing[*]}"
+echo "setup: installing ${missing[*]} ${lean_missing[*]}"
 # wine32 is an i386 package.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
@@ -51,5 +59,10 @@ if ! $SUDO apt-get update -q; then
   echo "setup: an index failed to download; installing from $VERSION_CODENAME itself" >&2
   target=(-t "$VERSION_CODENAME")
 fi
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${target[@]}" "${missing[@]}"
+if [[ ${#missing[@]} -gt 0 ]]; then
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q "${target[@]}" "${missing[@]}"
+fi
+if [[ ${#lean_missing[@]} -gt 0 ]]; then
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${target[@]}" "${lean_missing[@]}"
+fi
 install_ruffle

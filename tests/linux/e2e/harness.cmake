@@ -1,10 +1,12 @@
 # The private X session the Linux end-to-end tests run in, its helpers and
 # its own self-test. Included from the Linux tests' CMakeLists.txt; gives
 #   tarnhold_x11_screen    static library: screen, pointer and keyboard (x11_screen.h)
+#   tarnhold_compositor    static library: input and screenshots on GNOME Shell (compositor.h)
 #   tray_host, cm_owned    the session's helpers, in TARNHOLD_E2E_BIN
 #   TARNHOLD_E2E_SESSION   session.sh
 #   tarnhold_e2e_test(NAME name COMMAND program args... [TIMEOUT seconds])
-#                          a test run inside a fresh session of its own
+#                          a test run inside a fresh session of its own; with
+#                          TARNHOLD_E2E_DESKTOP=gnome in its environment, on GNOME Shell
 set(TARNHOLD_E2E_DIR ${CMAKE_CURRENT_LIST_DIR})
 set(TARNHOLD_E2E_SESSION ${TARNHOLD_E2E_DIR}/session.sh)
 # One folder for the helpers, so that session.sh finds them by one name.
@@ -22,6 +24,12 @@ add_library(tarnhold_x11_screen STATIC ${TARNHOLD_E2E_DIR}/x11_screen.cpp)
 target_include_directories(tarnhold_x11_screen PUBLIC ${TARNHOLD_E2E_DIR})
 target_link_libraries(tarnhold_x11_screen PUBLIC PkgConfig::TARNHOLD_E2E_XLIBS)
 target_compile_features(tarnhold_x11_screen PUBLIC cxx_std_20)
+
+# The hand of a player on a GNOME Shell session (compositor.h).
+add_library(tarnhold_compositor STATIC ${TARNHOLD_E2E_DIR}/compositor.cpp)
+target_include_directories(tarnhold_compositor PUBLIC ${TARNHOLD_E2E_DIR})
+target_link_libraries(tarnhold_compositor PUBLIC PkgConfig::TARNHOLD_E2E_GIO)
+target_compile_features(tarnhold_compositor PUBLIC cxx_std_20)
 
 add_executable(tray_host ${TARNHOLD_E2E_DIR}/tray_host.c)
 target_link_libraries(tray_host PRIVATE PkgConfig::TARNHOLD_E2E_GIO)

@@ -15,6 +15,12 @@
 # DIR holds the helper programs tray_host and cm_owned (harness.cmake builds
 # them); without --bin, TARNHOLD_E2E_BIN names it.
 #
+# With TARNHOLD_E2E_DESKTOP=gnome the desktop is a player's instead: GNOME
+# Shell, headless on a virtual 1280x800 monitor, with the Xwayland it starts
+# for X11 clients and no StatusNotifier host (the shell has none without an
+# extension). A private system bus stands in for the machine's, which the
+# shell asks for logind.
+#
 # Every process is recorded by PID in STATE_DIR and `down` ends exactly those.
 
 # The readiness checks and the signal handler are called indirectly.
@@ -78,7 +84,7 @@ pid_alive() {
 }
 
 # Names the processes have in /proc, by the file their PID is kept in.
-declare -A COMM=([tray_host]=tray_host [dbus]=dbus-daemon [xvfb]=Xvfb)
+declare -A COMM=([tray_host]=tray_host [dbus]=dbus-daemon [xvfb]=Xvfb [shell]=gnome-shell [sysbus]=dbus-daemon)
 comm_of() {
     if [[ $1 == compositor ]]; then
         cat "$STATE/compositor.name" 2>/dev/null
@@ -111,7 +117,7 @@ do_down() {
     local status=0 part runtime
     # The tray first, so that it does not see the bus vanish under it, and
     # the X server last, so that its clients end on their own terms.
-    for part in tray_host compositor dbus xvfb; do
+    for part in tray_host shell compositor dbus sysbus xvfb; do
         stop_recorded "$part" || status=1
     done
     runtime=$(cat "$STATE/runtime_dir" 2>/dev/null)
@@ -182,17 +188,20 @@ start_compositor() {
 }
 
 start_dbus() {
-    local pid
+    local pid type=${1:-session} listen="unix:dir=$RUNTIME" part=dbus
+    if [[ $type == system ]]; then
+        listen="unix:path=$RUNTIME/system_bus_socket" part=sysbus
+    fi
     # No service directories: nothing is started on demand, so no process
     # outside the recorded ones ever runs on this bus, and a client asking
     # for a desktop service learns at once that there is none.
-    cat >"$STATE/dbus.conf" <<EOF
+    cat >"$STATE/$part.conf" <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>session</type>
+  <type>$type</type>
   <keep_umask/>
-  <listen>unix:dir=$RUNTIME</listen>
+  <listen>$listen</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
@@ -201,15 +210,66 @@ start_dbus() {
   </policy>
 </busconfig>
 EOF
-    rm -f "$STATE/bus.address"
-    setsid dbus-daemon --config-file="$STATE/dbus.conf" --nofork --nopidfile --print-address=3 \
-        3>"$STATE/bus.address" </dev/null >"$STATE/dbus.log" 2>&1 9>&- &
+    rm -f "$STATE/$part.address"
+    setsid dbus-daemon --config-file="$STATE/$part.conf" --nofork --nopidfile --print-address=3 \
+        3>"$STATE/$part.address" </dev/null >"$STATE/$part.log" 2>&1 9>&- &
     pid=$!
-    echo "$pid" >"$STATE/dbus.pid"
-    address_written() { [[ -s $STATE/bus.address ]] || ! pid_alive "$pid"; }
+    echo "$pid" >"$STATE/$part.pid"
+    address_written() { [[ -s $STATE/$part.address ]] || ! pid_alive "$pid"; }
     wait_until 10 address_written || die "dbus-daemon printed no address within 10 s"
-    pid_is "$pid" dbus-daemon || die "dbus-daemon did not start (see $STATE/dbus.log)"
-    read -r BUS_ADDRESS <"$STATE/bus.address"
+    pid_is "$pid" dbus-daemon || die "dbus-daemon did not start (see $STATE/$part.log)"
+    if [[ $type == system ]]; then
+        read -r SYSTEM_BUS_ADDRESS <"$STATE/$part.address"
+    else
+        read -r BUS_ADDRESS <"$STATE/$part.address"
+    fi
+}
+
+shell_answers() {
+    DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS timeout 5 gdbus call --session --dest org.freedesktop.DBus \
+        --object-path /org/freedesktop/DBus --method org.freedesktop.DBus.NameHasOwner \
+        org.gnome.Mutter.RemoteDesktop 2>/dev/null | grep -q true &&
+        grep -q "GNOME Shell started" "$STATE/shell.log"
+}
+
+# The shell names the X display it serves in its log, and the auth file of
+# that display is the one it writes into the runtime folder.
+xwayland_named() {
+    local line auth
+    line=$(grep -o 'Using public X11 display :[0-9]*' "$STATE/shell.log" 2>/dev/null) || return 1
+    DISPLAY_NAME=${line##* }
+    auth=$(find "$RUNTIME" -maxdepth 1 -name '.mutter-Xwaylandauth.*' -print -quit)
+    [[ -n $auth ]] || return 1
+    XAUTH_FILE=$auth
+}
+
+xwayland_answers() {
+    XAUTHORITY=$XAUTH_FILE timeout 5 xdpyinfo -display "$DISPLAY_NAME" >/dev/null 2>&1
+}
+
+start_shell() {
+    local pid
+    # mutter puts Xwayland's socket there and will not make the folder.
+    if [[ ! -d /tmp/.X11-unix || ! -w /tmp/.X11-unix ]]; then
+        mkdir -p /tmp/.X11-unix 2>/dev/null && chmod 1777 /tmp/.X11-unix 2>/dev/null ||
+            die "/tmp/.X11-unix is not a folder everyone may write to, and cannot be made one"
+    fi
+    (
+        unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
+        export DBUS_SESSION_BUS_ADDRESS=$BUS_ADDRESS DBUS_SYSTEM_BUS_ADDRESS=$SYSTEM_BUS_ADDRESS \
+            XDG_RUNTIME_DIR=$RUNTIME HOME=$STATE/home XDG_CONFIG_HOME=$STATE/home/.config \
+            XDG_DATA_HOME=$STATE/home/.local/share XDG_CACHE_HOME=$STATE/home/.cache \
+            GSETTINGS_BACKEND=memory NO_AT_BRIDGE=1 LIBGL_ALWAYS_SOFTWARE=1
+        exec setsid gnome-shell --wayland --headless --virtual-monitor 1280x800 \
+            </dev/null >"$STATE/shell.log" 2>&1 9>&-
+    ) &
+    pid=$!
+    echo "$pid" >"$STATE/shell.pid"
+    shell_up_or_dead() { shell_answers || ! pid_alive "$pid"; }
+    wait_until 60 shell_up_or_dead && pid_is "$pid" gnome-shell ||
+        die "GNOME Shell did not start within 60 s (see $STATE/shell.log)"
+    wait_until 30 xwayland_named || die "the shell named no Xwayland display (see $STATE/shell.log)"
+    wait_until 30 xwayland_answers || die "Xwayland $DISPLAY_NAME does not answer xdpyinfo"
 }
 
 # The owner of the watcher name must be our own tray_host, not merely some
@@ -253,8 +313,23 @@ write_env() {
         echo "# Written by session.sh up; source it, do not edit."
         # Anything of the caller's desktop would leak into the private one:
         # its bus, Wayland socket, X cookie, session manager.
-        echo "unset WAYLAND_DISPLAY XAUTHORITY SESSION_MANAGER XDG_CURRENT_DESKTOP DESKTOP_SESSION XDG_SESSION_DESKTOP GTK_MODULES"
+        echo "unset WAYLAND_DISPLAY XAUTHORITY SESSION_MANAGER XDG_CURRENT_DESKTOP DESKTOP_SESSION XDG_SESSION_DESKTOP GTK_MODULES GDK_BACKEND TARNHOLD_TRAY_HOST"
+        if [[ $DESKTOP == gnome ]]; then
+            # What a GNOME session on Wayland hands the programs it starts.
+            printf 'export %s=%q\n' \
+                XAUTHORITY "$XAUTH_FILE" \
+                WAYLAND_DISPLAY wayland-0 \
+                XDG_SESSION_TYPE wayland \
+                XDG_CURRENT_DESKTOP GNOME \
+                DBUS_SYSTEM_BUS_ADDRESS "$SYSTEM_BUS_ADDRESS"
+        else
+            printf 'export %s=%q\n' \
+                XDG_SESSION_TYPE x11 \
+                GDK_BACKEND x11 \
+                TARNHOLD_TRAY_HOST "$BIN/tray_host"
+        fi
         printf 'export %s=%q\n' \
+            TARNHOLD_E2E_DESKTOP "$DESKTOP" \
             DISPLAY "$DISPLAY_NAME" \
             DBUS_SESSION_BUS_ADDRESS "$BUS_ADDRESS" \
             XDG_RUNTIME_DIR "$RUNTIME" \
@@ -263,8 +338,6 @@ write_env() {
             XDG_DATA_HOME "$home/.local/share" \
             XDG_STATE_HOME "$home/.local/state" \
             XDG_CACHE_HOME "$home/.cache" \
-            XDG_SESSION_TYPE x11 \
-            GDK_BACKEND x11 \
             LANG "$(pick_lang)" \
             LC_ALL "$(pick_lang)" \
             NO_AT_BRIDGE 1 \
@@ -274,13 +347,16 @@ write_env() {
             WEBKIT_DISABLE_COMPOSITING_MODE 1 \
             WEBKIT_DISABLE_DMABUF_RENDERER 1 \
             TARNHOLD_E2E_STATE "$STATE" \
-            TARNHOLD_E2E_BIN "$BIN" \
-            TARNHOLD_TRAY_HOST "$BIN/tray_host"
+            TARNHOLD_E2E_BIN "$BIN"
     } >"$tmp"
     mv -f "$tmp" "$STATE/env"
 }
 
 all_alive() {
+    if [[ $DESKTOP == gnome ]]; then
+        recorded_alive shell && recorded_alive dbus && recorded_alive sysbus && [[ -s $STATE/env ]]
+        return
+    fi
     recorded_alive xvfb && recorded_alive compositor && recorded_alive dbus && recorded_alive tray_host &&
         [[ -s $STATE/env ]]
 }
@@ -297,6 +373,14 @@ do_up() {
     RUNTIME=$(mktemp -d /tmp/tarnhold-e2e.XXXXXX) || die "no runtime folder"
     chmod 700 "$RUNTIME"
     echo "$RUNTIME" >"$STATE/runtime_dir"
+    if [[ $DESKTOP == gnome ]]; then
+        mkdir -p "$STATE/home/.config" "$STATE/home/.local/share" "$STATE/home/.cache"
+        start_dbus
+        start_dbus system
+        start_shell
+        write_env
+        return
+    fi
     start_xvfb
     start_compositor
     start_dbus
@@ -310,6 +394,8 @@ mkdir -p "$2" || die "cannot make $2"
 STATE=$(cd "$2" && pwd -P)
 shift 2
 BIN=${TARNHOLD_E2E_BIN:-}
+DESKTOP=${TARNHOLD_E2E_DESKTOP:-xvfb}
+[[ $DESKTOP == xvfb || $DESKTOP == gnome ]] || die "TARNHOLD_E2E_DESKTOP is xvfb or gnome, not $DESKTOP"
 if [[ $verb == up || $verb == run ]] && [[ ${1:-} == --bin ]]; then
     [[ $# -ge 2 ]] || usage
     BIN=$2

@@ -283,6 +283,69 @@ std::vector<WindowInfo> FindWindows(const std::regex& name) {
   return out;
 }
 
+namespace {
+
+std::vector<unsigned long> Longs(Window w, const char* property, Atom type) {
+  Display* d = Dpy();
+  Atom actual = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::vector<unsigned long> out;
+  last_error = 0;
+  if (XGetWindowProperty(d, w, XInternAtom(d, property, False), 0, 1024, False, type, &actual, &format,
+                         &count, &after, &data) == Success &&
+      last_error == 0 && data != nullptr && format == 32) {
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    out.assign(values, values + count);
+  }
+  if (data) XFree(data);
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::string> NetWmState(unsigned long window) {
+  std::vector<std::string> out;
+  for (const unsigned long atom : Longs(window, "_NET_WM_STATE", XA_ATOM)) {
+    char* name = XGetAtomName(Dpy(), atom);
+    if (name == nullptr) continue;
+    std::string text = name;
+    XFree(name);
+    constexpr std::string_view prefix = "_NET_WM_STATE_";
+    out.push_back(text.rfind(prefix, 0) == 0 ? text.substr(prefix.size()) : text);
+  }
+  return out;
+}
+
+bool Iconic(unsigned long window) {
+  const auto state = Longs(window, "WM_STATE", XInternAtom(Dpy(), "WM_STATE", False));
+  return !state.empty() && state[0] == IconicState;
+}
+
+bool PointerIsAt(int x, int y) { return PointerAt(x, y); }
+
+unsigned long ActiveWindow() {
+  const auto active = Longs(Root(), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  return active.empty() ? 0 : active[0];
+}
+
+std::vector<WindowInfo> ClientWindows(const std::regex& name) {
+  std::vector<WindowInfo> out;
+  for (const unsigned long w : Longs(Root(), "_NET_CLIENT_LIST", XA_WINDOW)) {
+    const std::string n = NameOf(w);
+    if (n.empty() || !std::regex_search(n, name)) continue;
+    XWindowAttributes a{};
+    last_error = 0;
+    if (!XGetWindowAttributes(Dpy(), w, &a) || last_error != 0) continue;
+    int x = 0, y = 0;
+    Window child = None;
+    XTranslateCoordinates(Dpy(), w, Root(), 0, 0, &x, &y, &child);
+    out.push_back({w, n, Rect{x, y, a.width, a.height}});
+  }
+  return out;
+}
+
 std::vector<WindowInfo> FindWindowsNamed(std::string_view exact_name) {
   std::vector<WindowInfo> out;
   Collect(

@@ -66,6 +66,19 @@ bool Key(std::string_view keys);
 // honours input shapes): found by moving the pointer there.
 std::optional<WindowInfo> WindowUnder(int x, int y);
 
+// What a window manager says of a window: the atoms of its _NET_WM_STATE
+// without the prefix ("FULLSCREEN", "MAXIMIZED_HORZ", "HIDDEN"...), and
+// whether its WM_STATE is Iconic. The window focused: _NET_ACTIVE_WINDOW.
+std::vector<std::string> NetWmState(unsigned long window);
+bool Iconic(unsigned long window);
+unsigned long ActiveWindow();
+// Whether the X server has the pointer at (x, y): under Xwayland, once the
+// compositor has sent it there.
+bool PointerIsAt(int x, int y);
+// Top-level client windows the window manager lists (_NET_CLIENT_LIST),
+// shown or not, whose name matches; the geometry of one not shown is its last.
+std::vector<WindowInfo> ClientWindows(const std::regex& name);
+
 // Where the server places keyboard input; GTK takes typing only in a
 // focused top-level, and there is no window manager to focus one.
 bool Focus(unsigned long window);
