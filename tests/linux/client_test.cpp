@@ -21,8 +21,10 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "compositor.h"
 #include "x11_screen.h"
 
 extern char** environ;
@@ -571,6 +573,212 @@ TEST_F(LinuxClient, TheGameWindowTogglesByDoubleClickGoesFullScreenToTheTrayAndB
   EXPECT_TRUE(client_->Running());
   // The login page shown again readies the next entry's player.
   EXPECT_TRUE(Logged(std::regex("player-ready (?!" + player + " )\\d+ "), 60s)) << ReadText(log_);
+}
+
+// A player's desktop: GNOME Shell, the client through Xwayland, no
+// StatusNotifier host. Every click and key goes through the compositor,
+// which alone decides where the keyboard goes; nothing is focused by hand.
+class OnGnomeShell : public LinuxClient {
+ protected:
+  void SetUp() override {
+    LinuxClient::SetUp();
+    ASSERT_STREQ(std::getenv("TARNHOLD_E2E_DESKTOP"), "gnome");
+    hand_ = std::make_unique<tarnhold::e2e::Compositor>();
+    // The shell starts in its overview; a start from there leaves it.
+    if (hand_->OverviewActive()) hand_->Tap(kEscape);
+    ASSERT_TRUE(x::WaitFor([&] { return !hand_->OverviewActive(); }, 10s));
+  }
+
+  // The window the compositor has given the keyboard, once it has kept it
+  // for a moment: a hand types a little after its click.
+  static unsigned long SettledFocus() {
+    unsigned long focus = x::ActiveWindow();
+    auto since = std::chrono::steady_clock::now();
+    x::WaitFor(
+        [&] {
+          const unsigned long now = x::ActiveWindow();
+          if (now != focus) {
+            focus = now;
+            since = std::chrono::steady_clock::now();
+          }
+          return std::chrono::steady_clock::now() - since >= 300ms;
+        },
+        5s);
+    return focus;
+  }
+
+  // A hand stops over a place before it presses there.
+  void PointAt(int x, int y) {
+    hand_->MoveTo(x, y);
+    ASSERT_TRUE(x::WaitFor([&] { return x::PointerIsAt(x, y); }, 5s))
+        << "the pointer is not at " << x << "," << y;
+  }
+  // Two clicks closer in time than the double-click time (GTK's 400 ms) are
+  // a double click, whatever moved in between: a hand's separate clicks are
+  // further apart.
+  void Click(int x, int y) {
+    std::this_thread::sleep_until(lastClick_ + 500ms);
+    PointAt(x, y);
+    hand_->Button(true);
+    hand_->Button(false);
+    lastClick_ = std::chrono::steady_clock::now();
+  }
+  // The frame's title, dragged by (dx, dy). The window manager moves it and
+  // holds the pointer meanwhile; the hand goes on moving a little after the
+  // release, by which the X server learns of it.
+  void DragFrame(int x, int y, int dx, int dy) {
+    const int moves = Occurrences("move-end Form1");
+    const auto frame = Sized(kFrameWidth, kFrameHeight);
+    ASSERT_TRUE(frame);
+    PointAt(x, y);
+    hand_->Button(true);
+    ASSERT_TRUE(Logged(std::regex("move-start Form1"), 10s));
+    for (int step = 1; step <= 4; ++step) hand_->MoveTo(x + dx * step / 4, y + dy * step / 4);
+    ASSERT_TRUE(x::WaitFor(
+        [&] {
+          const auto moved = Sized(kFrameWidth, kFrameHeight);
+          return moved && moved->geometry.x == frame->geometry.x + dx &&
+                 moved->geometry.y == frame->geometry.y + dy;
+        },
+        10s));
+    hand_->Button(false);
+    hand_->MoveTo(x + dx + 1, y + dy);
+    ASSERT_TRUE(x::WaitFor([&] { return Occurrences("move-end Form1") > moves; }, 10s));
+  }
+
+  // The pixels of a part of the screen, as the shell composes it; the whole
+  // screen is saved at `path`.
+  std::string ScreenPart(const fs::path& path, const x::Rect& part) {
+    hand_->Screenshot(path.string());
+    GdkPixbuf* shot = gdk_pixbuf_new_from_file(path.c_str(), nullptr);
+    if (shot == nullptr) return "";
+    std::string pixels;
+    const int stride = gdk_pixbuf_get_rowstride(shot);
+    const int channels = gdk_pixbuf_get_n_channels(shot);
+    const guchar* data = gdk_pixbuf_get_pixels(shot);
+    for (int row = part.y; row < part.y + part.height && row < gdk_pixbuf_get_height(shot); ++row) {
+      pixels.append(reinterpret_cast<const char*>(data + row * stride + part.x * channels),
+                    static_cast<std::size_t>(part.width * channels));
+    }
+    g_object_unref(shot);
+    return pixels;
+  }
+
+  std::optional<x::WindowInfo> Page() {
+    std::optional<x::WindowInfo> page;
+    x::WaitFor([&] { return (page = Sized(620, 416)).has_value(); }, 30s);
+    return page;
+  }
+
+  // Into the page's name field, as a hand does, and the name typed there.
+  void TypeName(const std::string& name) {
+    const auto page = Page();
+    ASSERT_TRUE(page);
+    Click(page->geometry.x + 308, page->geometry.y + 200);
+    SettledFocus();
+    hand_->Type(name);
+  }
+
+  bool GameAt(const x::Rect& want) {
+    return x::WaitFor(
+        [&] {
+          const auto game = Game();
+          return game && game->geometry.x == want.x && game->geometry.y == want.y &&
+                 game->geometry.width == want.width && game->geometry.height == want.height;
+        },
+        10s);
+  }
+  void GameButton(int fromRight) {
+    const auto game = Game();
+    ASSERT_TRUE(game);
+    Click(game->geometry.x + game->geometry.width - fromRight, game->geometry.y + 13);
+  }
+
+  static constexpr unsigned kEscape = 0xff1b;
+  std::unique_ptr<tarnhold::e2e::Compositor> hand_;
+  std::chrono::steady_clock::time_point lastClick_;
+};
+
+TEST_F(OnGnomeShell, TypedLoginsFullScreenAndATrayWithoutAHost) {
+  const std::vector<std::string> names{"Ayla", "Brin", "Cato"};
+  for (std::size_t round = 0; round < names.size(); ++round) {
+    SCOPED_TRACE("start " + std::to_string(round + 1));
+    if (round > 0) {
+      client_->Stop();
+      fs::remove_all(fs::path(std::getenv("XDG_DATA_HOME")) / "Veltrotarn");
+      fs::remove(log_);
+    }
+    Start();
+    ASSERT_TRUE(Logged(std::regex("painted Form2.WebBrowser1 ")));
+    const auto page = Page();
+    ASSERT_TRUE(page);
+    // The frame around the page, clicked (second start) or dragged (third)
+    // before the page: the keyboard stays the page's.
+    const int fx = page->geometry.x - 306;
+    const int fy = page->geometry.y - 89;
+    if (round == 1) Click(fx + 200, fy + 50);
+    if (round == 2) {
+      DragFrame(fx + 200, fy + 50, 40, 30);
+      ASSERT_TRUE(x::WaitFor([&] { return Page() && Page()->geometry.x == page->geometry.x + 40; }, 10s));
+    }
+    // The whole screen with the typed name drawn in the field, once.
+    const fs::path picture = state_ / "login-screen-gnome.png";
+    const x::Rect field{page->geometry.x + 170, page->geometry.y + 185, 270, 30};
+    const std::string empty = round == 0 ? ScreenPart(picture, field) : "";
+    TypeName(names[round]);
+    if (round == 0) {
+      EXPECT_TRUE(x::WaitFor([&] { return ScreenPart(picture, field) != empty; }, 10s))
+          << "the typed name is not drawn in the field";
+    }
+    hand_->Type("\n");
+    ASSERT_TRUE(
+        Logged(std::regex("navigation-cancelled Form2.WebBrowser1 .*username=" + names[round] + "\n")))
+        << ReadText(log_);
+    ASSERT_TRUE(Logged(std::regex("movie-started \\d+ \\[\"serverid=7&username=" + names[round] + "\""), 60s))
+        << ReadText(log_);
+  }
+
+  // The game window opens on the work area, below the shell's top bar.
+  std::optional<x::WindowInfo> game;
+  ASSERT_TRUE(x::WaitFor([&] { return (game = Game()).has_value(); }, 10s));
+  const x::Rect workArea = game->geometry;
+  EXPECT_TRUE(Logged(std::regex("keyboard Form3"), 10s));
+
+  // Full screen on, and off again: the shell takes a borderless window of
+  // the monitor's size for full screen, and the window still goes back.
+  GameButton(56);
+  ASSERT_TRUE(GameAt({0, 0, 1280, 800}));
+  ASSERT_TRUE(Logged(std::regex("allocated Form3 1280x800"), 10s));
+  GameButton(56);
+  EXPECT_TRUE(GameAt(workArea)) << "full screen not left: " << (Game() ? Game()->geometry.width : 0);
+  if (const auto left = Game()) {
+    const auto states = x::NetWmState(left->id);
+    EXPECT_EQ(std::count(states.begin(), states.end(), "FULLSCREEN"), 0);
+  }
+
+  // To the tray, with no host to show it: minimised instead, still listed,
+  // and the shell's window switcher brings it back as the icon's click would.
+  GameButton(78);
+  ASSERT_TRUE(Logged(std::regex("tray-no-host"), 10s)) << ReadText(log_);
+  ASSERT_TRUE(x::WaitFor(
+      [&] {
+        const auto listed = x::ClientWindows(std::regex("Tarnhold.*"));
+        return std::any_of(listed.begin(), listed.end(),
+                           [&](const x::WindowInfo& w) { return w.id == game->id && x::Iconic(w.id); });
+      },
+      10s))
+      << "the game window is not minimised where the shell lists it";
+  hand_->SwitchWindow();
+  ASSERT_TRUE(Logged(std::regex("tray-stand-in-restored Form3"), 10s)) << ReadText(log_);
+  EXPECT_TRUE(GameAt(workArea));
+  EXPECT_TRUE(Logged(std::regex("tray-removed"), 10s));
+
+  // Back to the login screen, where the keyboard is the page's again.
+  GameButton(12);
+  ASSERT_TRUE(x::WaitFor([&] { return !Game() && Page().has_value(); }, 10s));
+  TypeName("Dara\n");
+  EXPECT_TRUE(Logged(std::regex("navigation-cancelled Form2.WebBrowser1 .*username=Dara\n")))
+      << ReadText(log_);
 }
 
 // Not part of the suite (scripts/soak.sh runs it): thirty rounds of login,

@@ -1,6 +1,7 @@
 // The Linux client: the behaviour on GTK 3, WebKitGTK and Ruffle.
 #include <gtk/gtk.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "platform/linux/linux_graphics.h"
@@ -18,7 +19,16 @@ int main(int argc, char** argv) {
   Log("start", "");
   // The windows are placed by the program itself, in pixels of the screen.
   gdk_set_allowed_backends("x11");
-  gtk_init(&argc, &argv);
+  if (!gtk_init_check(&argc, &argv)) {
+    // Started from a desktop entry, this is the one word the player's
+    // session keeps of why nothing showed.
+    std::fputs(
+        "Veltrotarn: this program needs an X11 display (Xwayland on a Wayland desktop), and none "
+        "could be opened; DISPLAY names it\n",
+        stderr);
+    Log("no-display", "");
+    return EXIT_FAILURE;
+  }
   g_set_prgname("tarnhold");
   g_set_application_name("Tarnhold");
 

@@ -24,6 +24,11 @@ class TrayIcon {
 
  private:
   void Activate();
+  // Whether a StatusNotifier host shows items: without one (a desktop
+  // without a panel that draws them) the item is registered and never seen.
+  bool HostShowsItems() const;
+  // The host went away, or its watcher: a game hidden in it comes back.
+  void HostLost();
   friend class LinuxShell;
   static TrayIcon* current_;
 
@@ -32,7 +37,9 @@ class TrayIcon {
   void* menu_ = nullptr;
   void* item_ = nullptr;
   void* bus_ = nullptr;  // GDBusConnection
+  unsigned hostSignal_ = 0;
   std::uintptr_t window_ = 0;
+  bool hiddenInHost_ = false;  // the window is hidden, its icon in a host
   std::string iconFolder_;
 };
 

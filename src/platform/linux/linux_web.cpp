@@ -214,9 +214,12 @@ WebRuntime::~WebRuntime() {
 }
 
 WebKitWebView* WebRuntime::NewView(WebKitUserContentManager* content) {
-  auto* view =
-      WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_, "user-content-manager",
-                                   content, "related-view", first_, nullptr));
+  // A related view takes its context from the view it is related to, and
+  // WebKit rejects the context given beside it with a critical warning.
+  auto* view = first_ == nullptr ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_,
+                                                                "user-content-manager", content, nullptr))
+                                 : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", first_,
+                                                                "user-content-manager", content, nullptr));
   g_object_ref_sink(view);
   if (first_ == nullptr) first_ = WEBKIT_WEB_VIEW(g_object_ref(view));
   return view;

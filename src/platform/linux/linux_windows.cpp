@@ -1,5 +1,6 @@
 #include "platform/linux/linux_windows.h"
 
+#include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@ namespace tarnhold::platform::linux_backend {
 namespace {
 
 constexpr double kTwipsPerPixel = 15.0;
+constexpr int kLeftButtonUp = 0x202;  // the tray icon's click, as its callback carries it
 
 const char* CursorName(MousePointer pointer) {
   switch (pointer) {
@@ -151,9 +153,47 @@ PixelPoint LinuxRuntime::CursorPos() const {
   return PixelPoint{x, y};
 }
 
+// GDK answers the monitor's whole size while a window of this program is
+// full screen on it, but the work area does not change with a window: the
+// window manager's _NET_WORKAREA for the current desktop is asked first.
 PixelRect LinuxRuntime::WorkArea() const {
   GdkRectangle r{};
-  gdk_monitor_get_workarea(PrimaryMonitor(), &r);
+  GdkMonitor* monitor = PrimaryMonitor();
+  gdk_monitor_get_workarea(monitor, &r);
+  GdkDisplay* display = gdk_display_get_default();
+  if (GDK_IS_X11_DISPLAY(display)) {
+    Display* x = GDK_DISPLAY_XDISPLAY(display);
+    const ::Window root = DefaultRootWindow(x);
+    const auto cardinals = [&](const char* name) {
+      std::vector<long> values;
+      Atom type = None;
+      int format = 0;
+      unsigned long count = 0;
+      unsigned long after = 0;
+      unsigned char* data = nullptr;
+      gdk_x11_display_error_trap_push(display);
+      const int status = XGetWindowProperty(x, root, gdk_x11_get_xatom_by_name_for_display(display, name), 0,
+                                            1024, False, XA_CARDINAL, &type, &format, &count, &after, &data);
+      gdk_x11_display_error_trap_pop_ignored(display);
+      if (status == Success && data != nullptr && format == 32 && type == XA_CARDINAL) {
+        const auto* longs = reinterpret_cast<const long*>(data);
+        values.assign(longs, longs + count);
+      }
+      if (data != nullptr) XFree(data);
+      return values;
+    };
+    const std::vector<long> desktop = cardinals("_NET_CURRENT_DESKTOP");
+    const std::vector<long> areas = cardinals("_NET_WORKAREA");
+    const std::size_t at = desktop.empty() ? 0 : static_cast<std::size_t>(desktop[0]) * 4;
+    GdkRectangle geometry{};
+    gdk_monitor_get_geometry(monitor, &geometry);
+    if (at + 4 <= areas.size()) {
+      const GdkRectangle area{static_cast<int>(areas[at]), static_cast<int>(areas[at + 1]),
+                              static_cast<int>(areas[at + 2]), static_cast<int>(areas[at + 3])};
+      GdkRectangle both{};
+      if (gdk_rectangle_intersect(&geometry, &area, &both)) r = both;
+    }
+  }
   return PixelRect{r.x, r.y, r.x + r.width, r.y + r.height};
 }
 
@@ -264,6 +304,7 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
   g_signal_connect(window_, "configure-event", G_CALLBACK(&LinuxWindow::OnConfigure), this);
   g_signal_connect(window_, "delete-event", G_CALLBACK(&LinuxWindow::OnDelete), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&LinuxWindow::OnState), this);
+  g_signal_connect(window_, "focus-in-event", G_CALLBACK(&LinuxWindow::OnFocusIn), this);
 
   bounds_ = GdkRectangle{0, 0, TwipsToPixels(design.clientWidth, kTwipsPerPixel),
                          TwipsToPixels(design.clientHeight, kTwipsPerPixel)};
@@ -329,13 +370,68 @@ void LinuxWindow::ShowNative() {
     requested_ = bounds_;
   }
   gtk_window_set_skip_taskbar_hint(Gtk(), owner_ != nullptr);
+  // Without the input hint, a window manager gives a click on the window no
+  // keyboard focus (and GTK ignores its WM_TAKE_FOCUS), nor does it focus
+  // the window when it maps: the page keeps the keyboard.
+  const gboolean keyboard = TakesKeyboard() ? TRUE : FALSE;
+  gtk_window_set_accept_focus(Gtk(), keyboard);
+  gtk_window_set_focus_on_map(Gtk(), keyboard);
   gtk_widget_show(window_);
   if (state_ == WindowState::Minimized && runtime_.HasWindowManager()) gtk_window_iconify(Gtk());
 }
 
 void LinuxWindow::Hide() {
   shown_ = false;
+  if (trayStandIn_ && runtime_.HasWindowManager()) {
+    trayStandIn_ = false;
+    minimizedForTray_ = true;
+    gtk_window_iconify(Gtk());
+    Log("tray-stand-in", name_);
+    return;
+  }
+  minimizedForTray_ = false;
   gtk_widget_hide(window_);
+}
+
+void LinuxWindow::StandInForTray(bool standIn) {
+  trayStandIn_ = standIn;
+  if (!standIn && minimizedForTray_ && !shown_) {
+    // The icon went before the window came back: it is hidden as the icon's
+    // hide would have left it.
+    minimizedForTray_ = false;
+    gtk_widget_hide(window_);
+  }
+}
+
+// The window a press on this one hands the keyboard to: this one or the
+// nearest owner that holds a web view, shown.
+LinuxWindow* LinuxWindow::KeyboardOwner() {
+  for (LinuxWindow* w = this; w != nullptr; w = w->owner_) {
+    if (w->TakesKeyboard()) return w->shown_ ? w : nullptr;
+  }
+  return nullptr;
+}
+
+// Inside the window GTK's focus follows the keyboard's owner: the web view
+// on top (the player over the game's browser) while the window holds none.
+void LinuxWindow::FocusWebView() {
+  GtkWidget* focus = gtk_window_get_focus(Gtk());
+  if (focus != nullptr && WEBKIT_IS_WEB_VIEW(focus) && gtk_widget_get_visible(focus)) return;
+  GList* children = gtk_container_get_children(GTK_CONTAINER(layout_));
+  GtkWidget* top = nullptr;
+  for (GList* c = children; c != nullptr; c = c->next) {
+    auto* child = static_cast<GtkWidget*>(c->data);
+    if (WEBKIT_IS_WEB_VIEW(child) && gtk_widget_get_visible(child)) top = child;
+  }
+  g_list_free(children);
+  if (top != nullptr) gtk_widget_grab_focus(top);
+}
+
+gboolean LinuxWindow::OnFocusIn(GtkWidget*, GdkEventFocus*, gpointer self) {
+  auto* window = static_cast<LinuxWindow*>(self);
+  Log("keyboard", window->name_);
+  window->FocusWebView();
+  return FALSE;
 }
 
 void LinuxWindow::HideOwned(bool hide) {
@@ -369,6 +465,11 @@ gboolean LinuxWindow::Apply(gpointer self) {
   window->applySource_ = 0;
   const GdkRectangle& b = window->bounds_;
   if (b.width <= 0 || b.height <= 0) return G_SOURCE_REMOVE;
+  // A window manager keeps a window it has made full screen or maximized at
+  // the size that state gives it, and answers a request for other bounds
+  // with that size; the request after the state's removal it honours.
+  if ((window->managerStates_ & GDK_WINDOW_STATE_FULLSCREEN) != 0) gtk_window_unfullscreen(window->Gtk());
+  if ((window->managerStates_ & GDK_WINDOW_STATE_MAXIMIZED) != 0) gtk_window_unmaximize(window->Gtk());
   // GTK's own idea of the size agrees, so that it asks for no other.
   gtk_window_resize(window->Gtk(), b.width, b.height);
   GdkWindow* native = gtk_widget_get_window(window->window_);
@@ -429,8 +530,26 @@ void LinuxWindow::SetState(WindowState state) {
 
 gboolean LinuxWindow::OnState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
   auto* window = static_cast<LinuxWindow*>(self);
+  constexpr auto kManaged =
+      static_cast<GdkWindowState>(GDK_WINDOW_STATE_FULLSCREEN | GDK_WINDOW_STATE_MAXIMIZED);
+  if ((event->changed_mask & kManaged) != 0) {
+    window->managerStates_ = static_cast<GdkWindowState>(event->new_window_state & kManaged);
+    Log("window-state",
+        window->name_ + ((event->new_window_state & GDK_WINDOW_STATE_FULLSCREEN) != 0 ? " fullscreen" : "") +
+            ((event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0 ? " maximized" : ""));
+  }
   if ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) == 0) return FALSE;
   const bool iconic = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+  if (window->minimizedForTray_) {
+    // The form sees a hidden window, not a minimised one; the window
+    // manager's restore is the icon's click.
+    if (!iconic) {
+      window->minimizedForTray_ = false;
+      Log("tray-stand-in-restored", window->name_);
+      window->TrayCallback(kLeftButtonUp);
+    }
+    return FALSE;
+  }
   const WindowState now = iconic ? WindowState::Minimized : WindowState::Normal;
   if (now == window->state_) return FALSE;
   window->state_ = now;
@@ -578,6 +697,13 @@ gboolean LinuxWindow::OnButton(GtkWidget*, GdkEventButton* event, gpointer self)
   const int y = static_cast<int>(std::floor(event->y));
   const int shift = ShiftState(event->state);
   if (event->type == GDK_BUTTON_PRESS) {
+    // A window manager that gives a click the keyboard in spite of the
+    // input hint has it taken back at once.
+    if (!window->TakesKeyboard()) {
+      LinuxWindow* owner = window->KeyboardOwner();
+      if (owner != nullptr && !gtk_window_is_active(owner->Gtk()))
+        gtk_window_present_with_time(owner->Gtk(), event->time);
+    }
     if (window->SecondPress(*event)) {
       window->input_.DoublePress(button, shift, x, y);
     } else {

@@ -159,6 +159,10 @@ class LinuxWindow final : public Window, private PointerHost {
   void MoveWithPointer();
   // The tray icon's callback, as the runtime hands it to a hidden form.
   void TrayCallback(int mouseMessage);
+  // Where no tray can show the icon, the form's next hide is the window
+  // manager's minimise instead, so that the window stays in the task bar and
+  // the overview; the window manager's restore is then the icon's click.
+  void StandInForTray(bool standIn);
 
  private:
   static gboolean OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self);
@@ -169,6 +173,7 @@ class LinuxWindow final : public Window, private PointerHost {
   static gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer self);
   static gboolean OnDelete(GtkWidget* widget, GdkEvent* event, gpointer self);
   static gboolean OnState(GtkWidget* widget, GdkEventWindowState* event, gpointer self);
+  static gboolean OnFocusIn(GtkWidget* widget, GdkEventFocus* event, gpointer self);
 
   void Place(const GdkRectangle& bounds);
   static gboolean Apply(gpointer self);
@@ -178,6 +183,11 @@ class LinuxWindow final : public Window, private PointerHost {
   void ShowNative();
   void HideOwned(bool hide);
   bool HostsControlNamed(const std::string& name) const;
+  // Only a window with a web view takes the keyboard: typing belongs to a
+  // page or a movie, never to a frame or a button drawn by the form.
+  bool TakesKeyboard() const { return !browsers_.empty() || !flash_.empty(); }
+  LinuxWindow* KeyboardOwner();
+  void FocusWebView();
 
   LinuxRuntime& runtime_;
   std::string name_;
@@ -201,6 +211,11 @@ class LinuxWindow final : public Window, private PointerHost {
   std::optional<GdkRectangle> requested_;
   guint applySource_ = 0;  // the bounds wait to go to the system in one request
   bool moving_ = false;
+  // The states the window manager has put on the window by itself: it keeps
+  // a full-screen or maximized window at its own size.
+  GdkWindowState managerStates_{};
+  bool trayStandIn_ = false;  // the next hide minimises
+  bool minimizedForTray_ = false;
   // PointerHost: X holds the pointer for the pressed window by itself.
   void Capture(bool /*capture*/) override {}
   bool InClient(int x, int y) const override;
