@@ -18,6 +18,9 @@ silent    true: take the request and never answer, until the client hangs up
 stall     announce the full Content-Length, send only the first N bytes of
           the body, then send nothing more until the client hangs up
 chunk_ms  send the body in 4 KiB pieces this many milliseconds apart
+trickle_ms  send the body one byte at a time, this many milliseconds apart
+chunked_cut send the body with chunked transfer coding, only its first N
+          bytes, then drop the connection before the last (empty) chunk
 
 Keys are URL paths after percent-decoding, without the query string. The
 rules file should be replaced atomically (write a temp file, rename); a
@@ -45,7 +48,8 @@ EXTRA_TYPES = {
     ".xml": "text/xml",
     ".json": "application/json",
 }
-RULE_KEYS = {"status", "cut", "delay_ms", "redirect", "silent", "stall", "chunk_ms"}
+RULE_KEYS = {"status", "cut", "delay_ms", "redirect", "silent", "stall", "chunk_ms", "trickle_ms",
+             "chunked_cut"}
 # A held connection is let go after this long, whatever the client does.
 HOLD_SECONDS = 600
 
@@ -98,8 +102,9 @@ def check_rule(url_path, rule):
         raise RuleError(f"rule for {url_path}: silent must be true")
     if "stall" in rule and not (is_int(rule["stall"]) and rule["stall"] >= 0):
         raise RuleError(f"rule for {url_path}: stall must be an integer >= 0")
-    if "chunk_ms" in rule and not (is_int(rule["chunk_ms"]) and rule["chunk_ms"] >= 0):
-        raise RuleError(f"rule for {url_path}: chunk_ms must be an integer >= 0")
+    for key in ("chunk_ms", "trickle_ms", "chunked_cut"):
+        if key in rule and not (is_int(rule[key]) and rule[key] >= 0):
+            raise RuleError(f"rule for {url_path}: {key} must be an integer >= 0")
     return rule
 
 
@@ -184,9 +189,19 @@ class Handler(http.server.BaseHTTPRequestHandler):
             )
             self.send_response(200)
             self.send_header("Content-Type", ctype)
+            if "chunked_cut" in rule:
+                self.send_header("Transfer-Encoding", "chunked")
+                self.end_headers()
+                if with_body:
+                    body = f.read(min(rule["chunked_cut"], size))
+                    self.wfile.write(f"{len(body):x}\r\n".encode() + body + b"\r\n")
+                self.drop_connection()
+                return
             self.send_header("Content-Length", str(size))
             self.end_headers()
-            if with_body:
+            if "trickle_ms" in rule and with_body:
+                self.trickle(f, size, rule["trickle_ms"])
+            elif with_body:
                 self.copy_body(f, size, rule.get("cut"), rule.get("stall"), rule.get("chunk_ms"))
             elif "cut" in rule:
                 self.drop_connection()
@@ -225,6 +240,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.hold()
         elif cut is not None:
             self.drop_connection()
+
+    def trickle(self, f, size, interval_ms):
+        for _ in range(size):
+            self.wfile.write(f.read(1))
+            self.wfile.flush()
+            time.sleep(interval_ms / 1000.0)
+        self.server.log_line(f"sent {self.path} {size}")
 
     def hold(self):
         """Sends nothing more until the client hangs up (or HOLD_SECONDS)."""

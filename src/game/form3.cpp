@@ -213,6 +213,32 @@ void Form3::BeforeScriptExecute() {
   CatchLauncher(webBrowser1_->LocationURL());
 }
 
+namespace {
+
+// The host goes into the flash variables as it stands, unless it holds a
+// separator: a launcher address with keys before the launcher path would
+// otherwise add variables of its own (a second sid, a forged sso). Then
+// "&" and "=" are escaped, and "%" too, so that the host reads back as it
+// was.
+std::string FlashVarValue(const std::string& host) {
+  if (host.find_first_of("&=") == std::string::npos) return host;
+  std::string escaped;
+  for (const char c : host) {
+    if (c == '%') {
+      escaped += "%25";
+    } else if (c == '&') {
+      escaped += "%26";
+    } else if (c == '=') {
+      escaped += "%3D";
+    } else {
+      escaped.push_back(c);
+    }
+  }
+  return escaped;
+}
+
+}  // namespace
+
 void Form3::JumpToGame(const std::string& address) {
   ResumeNext([&] {
     if (FlashObject != nullptr) {
@@ -246,8 +272,8 @@ void Form3::JumpToGame(const std::string& address) {
     ResumeNext([&] { flash.SetExtent("Width", Window().ScaleWidth()); });
     std::string flashVars;
     ResumeNext([&] {
-      flashVars = "sso=" + modMain::UrlEscape(program_, query) + "&sid=" + ServerId + "&host=" + host +
-                  "&poy=250" + "&microp=1" + "&platform=1";
+      flashVars = "sso=" + modMain::UrlEscape(program_, query) + "&sid=" + ServerId +
+                  "&host=" + FlashVarValue(host) + "&poy=250" + "&microp=1" + "&platform=1";
     });
     // All as text, and the movie last: setting it starts the game.
     ResumeNext([&] { flash.SetProperty("flashVars", flashVars); });

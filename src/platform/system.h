@@ -51,9 +51,11 @@ class Files {
   // Replaces an existing destination; throws when the destination is in use.
   virtual void Copy(const std::string& from, const std::string& to) = 0;
   // Deletes every file matching a path whose last component may hold * and ?;
-  // never a folder. Throws when nothing matched.
+  // never a folder. Throws when nothing matched, and when the folder is a
+  // junction or symbolic link: that is not followed.
   virtual void DeleteMatching(const std::string& pattern) = 0;
-  // Removes an empty folder; throws otherwise.
+  // Removes an empty folder, or a link in place of one (never what it
+  // leads to); throws otherwise.
   virtual void RemoveFolder(const std::string& path) = 0;
   virtual void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) = 0;
   // Deletes one file; throws when it is not there or cannot be deleted.
@@ -76,6 +78,9 @@ class ProgramInfo {
   virtual std::string Folder() const = 0;
   // The executable's file name without its extension.
   virtual std::string ExeName() const = 0;
+  // The running executable's own file, whatever its extension: the one
+  // file that is this program.
+  virtual std::string Path() const = 0;
   virtual Version FileVersion() const = 0;
   // The arguments after the program's name, as one text.
   virtual std::string CommandLine() const = 0;

@@ -86,8 +86,8 @@ void Form1::SaveShortcut(const std::unique_ptr<platform::ScriptShell>& shell, co
 void Form1::RegisterInstall() {
   platform::Files& files = ctx_.FileSystem();
   const std::string installed = InstalledCopy(program_);
-  ResumeNext(
-      [&] { files.Copy(ctx_.Program().Folder() + "\\" + ctx_.Program().ExeName() + ".exe", installed); });
+  // The module's own file: a folder may also hold another "<name>.exe".
+  ResumeNext([&] { files.Copy(ctx_.Program().Path(), installed); });
 
   std::unique_ptr<platform::ScriptShell> shell;
   ResumeNext([&] { shell = ctx_.Shell32().CreateScriptShell(); });
@@ -131,13 +131,15 @@ void Form1::Uninstall() {
   ResumeNext([&] { Need(shell).RegDelete(UninstallKey()); });
 
   std::string own;
-  std::string exe;
+  std::string self;
   ResumeNext([&] { own = ctx_.Program().Folder(); });
-  ResumeNext([&] { exe = ctx_.Program().ExeName() + ".exe"; });
+  // The module's own file, not "<name>.exe" beside it: started under
+  // another extension, that would be someone else's file.
+  ResumeNext([&] { self = ctx_.Program().Path(); });
   for (const char* name : {"\\bg.png", "\\Kestrune.lib", "\\flash32.ocx"}) {
     ResumeNext([&] { files.Delete(own + name); });
   }
-  ResumeNext([&] { files.Delete(own + "\\" + exe); });
+  ResumeNext([&] { files.Delete(self); });
   const bool dataFolder = NamedLikeTheDataFolder(own);
   if (dataFolder) {
     ResumeNext([&] { files.DeleteMatching(own + "\\*.*"); });
@@ -146,8 +148,7 @@ void Form1::Uninstall() {
   // Started now, they act once the program has ended and the delete before
   // the folder: started plainly, both raced the program's end and each other,
   // and the folder stayed whenever it lost.
-  ResumeNext(
-      [&] { ctx_.Shell32().StartProcessAfterEnd("cmd /c del \"" + own + "\\" + exe + "\"", kHidden); });
+  ResumeNext([&] { ctx_.Shell32().StartProcessAfterEnd("cmd /c del \"" + self + "\"", kHidden); });
   if (dataFolder)
     ResumeNext([&] { ctx_.Shell32().StartProcessAfterEnd("cmd /c rd \"" + own + "\"", kHidden); });
 }

@@ -71,6 +71,17 @@ TEST_F(GameEntry, TheQueryKeysAnywhereEmptyOrMissing) {
   EXPECT_EQ(game().UserName, "");
 }
 
+// Keys before the launcher path stay inside the host's value: no second sid
+// or sso, no new variable.
+TEST_F(GameEntry, AHostWithSeparatorsAddsNoFlashVariable) {
+  game().JumpToGame(
+      "http://h/kvx_stable?a=1&sid=666&sso=forged&evil=1%/bin/Kestrune.html?serverid=7&username=ab");
+  EXPECT_EQ(
+      flash()->Properties().front(),
+      "flashVars=sso=serverid%3D%37%26username%3Dab&sid=7"
+      "&host=http://h/kvx_stable?a%3D1%26sid%3D666%26sso%3Dforged%26evil%3D1%25&poy=250&microp=1&platform=1");
+}
+
 TEST_F(GameEntry, OneCharacterAfterTheLauncherPathIsSkippedWhateverItIs) {
   game().JumpToGame("X/bin/Kestrune.html#serverid=3");
   EXPECT_EQ(game().ServerId, "3");

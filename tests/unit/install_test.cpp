@@ -241,6 +241,24 @@ TEST_F(Uninstall, AFolderWhoseNameOnlyEndsLikeTheDataFoldersKeepsItsOtherFiles) 
   EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 1u) << "no folder command";
 }
 
+// Started as a screen saver beside an unrelated "Veltrotarn.exe": its own
+// file is the one copied and the one deleted; the other is not touched.
+TEST_F(Uninstall, ACopyStartedUnderAnotherExtensionCopiesAndDeletesItsOwnFileOnly) {
+  const std::string folder = R"(C:\Users\Player\Downloads\plant)";
+  const std::string screenSaver = folder + R"(\Veltrotarn.scr)";
+  const std::vector<std::uint8_t> unrelated{'o', 't', 'h', 'e', 'r'};
+  m.sim.AddFolder(folder);
+  m.sim.AddFile(screenSaver, kProgramBytes);
+  m.sim.AddFile(folder + R"(\Veltrotarn.exe)", unrelated);
+  m.sim.ClearTrace();
+  EXPECT_FALSE(StartAgain(screenSaver));
+  EXPECT_EQ(m.sim.TraceOf({"Files.Copy"}), Lines{"Files.Copy " + screenSaver + " -> " + kInstalled});
+  EXPECT_TRUE(StartAgain(screenSaver, "del"));
+  EXPECT_TRUE(m.sim.HasFile(folder + R"(\Veltrotarn.exe)"));
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}),
+            Lines{"Shell.StartProcessAfterEnd 0 cmd /c del \"" + screenSaver + "\""});
+}
+
 TEST_F(Uninstall, ASecondUninstallFindsNothingAndEndsQuietly) {
   EXPECT_TRUE(StartAgain(kInstalled, "del"));
   const std::vector<std::string> listing = m.sim.Listing();

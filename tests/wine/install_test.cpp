@@ -11,6 +11,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 
 namespace tarnhold::winetest {
 namespace {
@@ -97,6 +98,60 @@ bool KeyThere() {
 }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+
+// Ends, by handle, every process running from a program file in `folder`:
+// what a planted program left running, had it been started.
+void EndProgramsIn(const std::wstring& folder) {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE,
+                                   entry.th32ProcessID);
+    if (process == nullptr) continue;
+    wchar_t image[MAX_PATH] = {};
+    DWORD size = MAX_PATH;
+    if (::QueryFullProcessImageNameW(process, 0, image, &size) &&
+        std::wstring(image, size).rfind(folder + L"\\", 0) == 0) {
+      ::TerminateProcess(process, 99);
+      ::WaitForSingleObject(process, 10000);
+    }
+    ::CloseHandle(process);
+  }
+  ::CloseHandle(snapshot);
+}
+
+// Wine shows a Unix symbolic link to a folder as a folder that is a reparse
+// point, as Windows shows a junction; Wine 8 cannot make either itself
+// (CreateSymbolicLink answers success and makes nothing), so the Unix link
+// is made through the kernel's own call.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (unixName == nullptr) return false;
+  char* from = unixName(target.c_str());
+  char* to = unixName(link.c_str());
+  long result = -1;
+  if (from != nullptr && to != nullptr) {
+    asm volatile("int $0x80" : "=a"(result) : "a"(83L), "b"(from), "c"(to) : "memory");  // symlink
+  }
+  ::HeapFree(::GetProcessHeap(), 0, from);
+  ::HeapFree(::GetProcessHeap(), 0, to);
+  return result == 0;
+}
+
+// Wine 8 cannot remove such a link by any call of its own (RemoveDirectory,
+// DeleteFile, a delete disposition all leave it), so the test does.
+void RemoveFolderLink(const std::wstring& link) {
+  using UnixName = char*(CDECL*)(const wchar_t*);
+  auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+      ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  char* path = unixName == nullptr ? nullptr : unixName(link.c_str());
+  long result = -1;
+  if (path != nullptr) asm volatile("int $0x80" : "=a"(result) : "a"(10L), "b"(path) : "memory");  // unlink
+  ::HeapFree(::GetProcessHeap(), 0, path);
+}
 
 struct Install : ::testing::Test {
   std::wstring desktop = Folder(CSIDL_DESKTOPDIRECTORY);
@@ -199,6 +254,72 @@ TEST_F(Install, AnUninstallFromTheDownloadRemovesTheShortcutsTheEntryAndTheDownl
   EXPECT_TRUE(Gone(kDownload)) << "the delete command";
   EXPECT_TRUE(IsFile(kInstalled)) << "the data folder is not the download folder";
   ExpectSentinelsKept();
+}
+
+// Folder names that are commands to the command interpreter, a copy started
+// under another extension beside an unrelated Veltrotarn.exe, and a cmd.exe
+// planted beside it: the uninstall deletes its own file (and, from a folder
+// named like the data folder, that folder) and nothing else, and nothing
+// it names runs.
+TEST_F(Install, AnUninstallFromAFolderWhoseNameIsACommandRemovesOnlyItsOwn) {
+  wchar_t home[MAX_PATH] = {};
+  ASSERT_GT(::GetEnvironmentVariableW(L"HOMEPATH", home, MAX_PATH), 0u);
+  const std::wstring expanded = std::wstring(L"C:") + home;
+  ::SetEnvironmentVariableW(L"TARNHOLD_QUOTE", L"\" & mkdir injq & \"");
+  const std::wstring hostile = L"C:\\%HOMEPATH%";
+  const std::wstring named = hostile + L"\\Veltrotarn";
+  const std::wstring commands =
+      kDownloads + L"\\%TARNHOLD_QUOTE% %CMDCMDLINE% & mkdir injcmd & (x) ^ ! \u00e9\u4e2d";
+  const std::wstring system = L"C:\\windows\\system32";
+  // Where the folders' names, expanded, lead.
+  ::CreateDirectoryW((expanded + L"\\Veltrotarn").c_str(), nullptr);
+  for (const std::wstring& other :
+       {expanded + L"\\Veltrotarn.scr", expanded + L"\\Veltrotarn\\Veltrotarn.scr"}) {
+    Touch(other);
+    sentinels.push_back(other);
+  }
+  for (const std::wstring& folder : {hostile, named, commands}) {
+    SCOPED_TRACE(Narrow(folder));
+    ::CreateDirectoryW(folder.c_str(), nullptr);
+    CopyInto(OwnFolder() + L"\\Veltrotarn.exe", folder, L"Veltrotarn.scr");
+    CopyInto(OwnFolder() + L"\\empty_window.exe", folder, L"cmd.exe");
+    Touch(folder + L"\\Veltrotarn.exe");
+    Run(folder + L"\\Veltrotarn.scr", L"del");
+    EndProgramsIn(folder);
+    EXPECT_TRUE(Gone(folder + L"\\Veltrotarn.scr")) << "its own file";
+    if (folder == named) {
+      EXPECT_TRUE(Gone(folder)) << "its own folder";
+    } else {
+      EXPECT_TRUE(IsFile(folder + L"\\Veltrotarn.exe")) << "not its file";
+    }
+  }
+  for (const wchar_t* made : {L"\\injq", L"\\injcmd"}) {
+    EXPECT_TRUE(Gone(system + made)) << Narrow(made);
+    ::RemoveDirectoryW((system + made).c_str());
+  }
+  ExpectSentinelsKept();
+  RemoveTree(commands);
+  RemoveTree(hostile);
+  RemoveTree(expanded + L"\\Veltrotarn");
+}
+
+// The Start menu's group replaced by a link to another folder: the
+// uninstall removes the link and leaves that folder and its files alone.
+TEST_F(Install, AnUninstallRemovesALinkInPlaceOfTheGroupAndNotWhatItLeadsTo) {
+  Run(kDownload, L"");
+  const std::wstring elsewhere = L"C:\\tarnhold-linked";
+  RemoveTree(elsewhere);
+  ::CreateDirectoryW(elsewhere.c_str(), nullptr);
+  Touch(elsewhere + L"\\keep.lnk");
+  RemoveTree(group);
+  ASSERT_TRUE(MakeFolderLink(group, elsewhere));
+  ASSERT_NE(::GetFileAttributesW(group.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+  Run(kDownload, L"del");
+  EXPECT_TRUE(IsFile(elsewhere + L"\\keep.lnk"));
+  std::printf("the link in place of the group after the uninstall: %s\n",
+              Gone(group) ? "removed" : "still there");
+  RemoveFolderLink(group);
+  RemoveTree(elsewhere);
 }
 
 // The two commands are started while the program is still ending; they must

@@ -386,15 +386,27 @@ class StartedProgram {
   DWORD pid_ = 0;
 };
 
+// With a cmd.exe planted beside this program, which the system would look
+// in first for a bare name, and a quoted path that is a command to the
+// interpreter.
 TEST_F(Backend, AStartedCommandLineRunsWithItsArguments) {
-  const std::string written = root + "\\started.txt";
-  ctx.Shell32().StartProcess("cmd.exe /c echo started> " + written, 0);
+  const std::wstring planted = OwnFolder() + L"\\cmd.exe";
+  ASSERT_TRUE(::CopyFileW((OwnFolder() + L"\\empty_window.exe").c_str(), planted.c_str(), FALSE));
+  // Gone after the program (ended below) is.
+  struct Unplant {
+    std::wstring path;
+    ~Unplant() { ::DeleteFileW(path.c_str()); }
+  } unplant{planted};
+  const std::string folder = root + "\\%HOMEPATH% & (x) ^ !";
+  ASSERT_TRUE(::CreateDirectoryW(platform::win32::Wide(folder).c_str(), nullptr));
+  const std::string written = folder + "\\started.txt";
+  ctx.Shell32().StartProcess("cmd.exe /c echo started> \"" + written + "\"", 0);
   const StartedProgram cmd(L"cmd.exe", 20s);
   ASSERT_TRUE(cmd.Found());
   // Ended, it has written the file and let go of it, and of the folder.
   ASSERT_EQ(::WaitForSingleObject(cmd.Process(), 20000), static_cast<DWORD>(WAIT_OBJECT_0));
-  HANDLE file = ::CreateFileW(L"C:\\tarnhold-backend-test\\started.txt", GENERIC_READ, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+  HANDLE file = ::CreateFileW(platform::win32::Wide(written).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
   ASSERT_NE(file, INVALID_HANDLE_VALUE) << "the command did not write its file";
   char bytes[64] = {};
   DWORD got = 0;

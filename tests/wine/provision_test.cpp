@@ -160,6 +160,28 @@ TEST_F(Provisioning, AServerThatNeverAnswersOrStopsMidwayHoldsTheStartUpOnlyForT
   EXPECT_EQ(Read(kData + L"\\Kestrune.lib"), swf);
 }
 
+// A server that never lets go: bg.png redirects to itself, Kestrune.swf
+// comes a byte every 5 s, and flash32.ocx is a chunked body cut before its
+// last chunk. Each download fails, the login screen shows within the
+// bound, and nothing is stored.
+TEST_F(Provisioning, ARedirectLoopATrickleAndACutChunkedBodyStoreNothingAndHoldTheStartUpBounded) {
+  WriteText(rules, R"({"/kvx_stable/microClient/bg.png": {"redirect": "/kvx_stable/microClient/bg.png"},)"
+                   R"( "/kvx_stable/bin/Kestrune.swf": {"trickle_ms": 5000},)"
+                   R"( "/kvx_stable/microClient/flash32.ocx": {"chunked_cut": 1000}})");
+  const std::size_t before = CountLines(contentLog, "GET /kvx_stable/microClient/bg.png");
+  // The silence limit and the slow-transfer window are 30 s each; a
+  // download ends within one window of its last byte.
+  const double shown = StartAndClose(75s);
+  std::printf("login screen shown %.1f s after the start; bg.png asked %zu times\n", shown,
+              CountLines(contentLog, "GET /kvx_stable/microClient/bg.png") - before);
+  std::fflush(stdout);
+  EXPECT_LE(CountLines(contentLog, "GET /kvx_stable/microClient/bg.png") - before, 11u);
+  for (const wchar_t* name : {L"\\bg.png", L"\\Kestrune.lib", L"\\flash32.ocx"}) {
+    EXPECT_EQ(::GetFileAttributesW((kData + name).c_str()), INVALID_FILE_ATTRIBUTES) << Narrow(name);
+  }
+  EXPECT_TRUE(Leftovers().empty());
+}
+
 // Two clients started at once, the server slowed so that their downloads
 // overlap: each downloads to a name of its own, and what is moved into place
 // is always one whole answer.

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 const std::wstring kFixtureFolder = L"C:\\tarnhold-fixture";
 const std::wstring kFlashLog = kFixtureFolder + L"\\flash32.log";
-const std::string kBase = "http://127.0.0.1:18080/kvx_stable";
+const std::string kBase = TARNHOLD_TEST_CONTENT_BASE_URL;
 const std::string kLauncher = kBase + "/bin/Kestrune.html?serverid=7&username=ab";
 
 std::vector<std::string> Lines(const std::wstring& path) {

@@ -70,8 +70,9 @@ LinuxDownloads::LinuxDownloads(const PathMap& paths) : paths_(paths) {
 
 // Redirects are followed; what is reported is the last answer. The bytes
 // come from the origin (no-cache) and nothing is asked of anyone. Every wait
-// is bounded: the connect, and then 30 s without a byte, whether the answer's
-// headers or its body are awaited, ends the transfer as a dropped one.
+// is bounded: the connect, and then 30 s in which less than 1 KiB moved,
+// whether the answer's headers or its body are awaited, ends the transfer
+// as a dropped one. At most 10 redirects.
 DownloadResult LinuxDownloads::Fetch(const std::string& url, const std::string& path) {
   Transfer transfer;
   transfer.path = paths_.NativeOf(path);
@@ -84,11 +85,16 @@ DownloadResult LinuxDownloads::Fetch(const std::string& url, const std::string& 
   Set(curl_easy_setopt(e, CURLOPT_USERAGENT, kAgent));
   Set(curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get()));
   Set(curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L));
-  Set(curl_easy_setopt(e, CURLOPT_MAXREDIRS, 20L));
+  // A redirect to itself would go round for good; from https, a redirect to
+  // plain http would hand what was asked for over a checked connection to
+  // an unchecked one.
+  Set(curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L));
   Set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
-  Set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+  const bool secure = url.rfind("https://", 0) == 0;
+  Set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https"));
   Set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L));
-  Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L));
+  // Less than 1 KiB in 30 s is a failure: a trickle is never silent.
+  Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 35L));
   Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L));
   // The GUI runs other threads; curl must not touch signals to time out.
   Set(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));

@@ -57,6 +57,7 @@ class LinuxProgramInfo final : public ProgramInfo {
   // The file name with only a ".exe" taken off, the one suffix the path
   // mapping drops again: "<Folder>\<ExeName>.exe" names this executable.
   std::string ExeName() const override;
+  std::string Path() const override { return Folder() + "\\" + ExeName() + ".exe"; }
   std::uint32_t ProcessId() const override { return static_cast<std::uint32_t>(::getpid()); }
   Version FileVersion() const override;
   std::string CommandLine() const override;

@@ -367,6 +367,11 @@ std::string SimPlatform::ExeName() const {
   return dot == std::string::npos ? name : name.substr(0, dot);
 }
 
+std::string SimPlatform::Path() const {
+  Record("Program.Path", "");
+  return exePath_;
+}
+
 std::uint32_t SimPlatform::ProcessId() const {
   Record("Program.ProcessId", "");
   return processId_;

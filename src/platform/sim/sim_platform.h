@@ -377,6 +377,7 @@ class SimPlatform final : private WindowRuntime,
   // ProgramInfo
   std::string Folder() const override;
   std::string ExeName() const override;
+  std::string Path() const override;
   std::uint32_t ProcessId() const override;
   Version FileVersion() const override;
   std::string CommandLine() const override;

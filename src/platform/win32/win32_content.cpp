@@ -4,6 +4,9 @@
 // After <windows.h>, which the line above brings in.
 #include <wininet.h>
 
+#include <shlwapi.h>
+
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -86,10 +89,42 @@ void Bound(HINTERNET handle) {
   }
 }
 
+// A server may send the client round in circles: a redirect to itself was
+// followed some 57,600 times in 100 s. More than this many is a failure.
+constexpr int kMaxRedirects = 10;
+// A transfer that moves less than this in a window of kTimeoutMs has
+// failed: a trickle of a byte every few seconds is never silent long enough
+// for the receive limit.
+constexpr std::uint64_t kLeastBytesPerWindow = 1024;
+
+bool IsRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::wstring LocationOf(HINTERNET request, const std::wstring& base) {
+  std::wstring location(2048, L'\0');
+  DWORD size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+  if (!::HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr)) {
+    RaiseLastError("HttpQueryInfo(Location)");
+  }
+  location.resize(size / sizeof(wchar_t));
+  std::wstring combined(4096, L'\0');
+  DWORD length = static_cast<DWORD>(combined.size());
+  if (!::InternetCombineUrlW(base.c_str(), location.c_str(), combined.data(), &length, ICU_NO_ENCODE)) {
+    RaiseLastError("InternetCombineUrl");
+  }
+  combined.resize(length);
+  return combined;
+}
+
+bool IsHttps(const std::wstring& url) {
+  return url.rfind(L"https://", 0) == 0 || url.rfind(L"HTTPS://", 0) == 0;
+}
+
 // The request is made by hand rather than by InternetOpenUrl so that its own
 // handle carries the limits before anything is sent: a request does not
 // always take them from its session (Wine's does not).
-UniqueInternet OpenRequest(HINTERNET session, const std::wstring& url, UniqueInternet& connection) {
+UniqueInternet OpenOne(HINTERNET session, const std::wstring& url, UniqueInternet& connection) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwHostNameLength = 1;
@@ -105,14 +140,42 @@ UniqueInternet OpenRequest(HINTERNET session, const std::wstring& url, UniqueInt
   connection = UniqueInternet(
       ::InternetConnectW(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) RaiseLastError("InternetConnect");
-  const DWORD flags = kRequestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+  // Redirects are followed here, one at a time, to count them and to see
+  // where each leads.
+  const DWORD flags = kRequestFlags | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                      (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
   UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", object.empty() ? L"/" : object.c_str(),
                                             nullptr, nullptr, nullptr, flags, 0));
   if (!request) RaiseLastError("HttpOpenRequest");
   Bound(request.get());
-  // Redirects are followed here; what is queried afterwards is the last answer.
   if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) RaiseLastError("HttpSendRequest");
   return request;
+}
+
+// What is queried afterwards is the last answer. A redirect from https to
+// plain http is refused: what was asked for over a checked connection must
+// not come over an unchecked one.
+UniqueInternet OpenRequest(HINTERNET session, std::wstring url, UniqueInternet& connection) {
+  for (int redirects = 0;; ++redirects) {
+    UniqueInternet request = OpenOne(session, url, connection);
+    if (!IsRedirect(StatusOf(request.get()))) return request;
+    if (redirects == kMaxRedirects) throw Error("too many redirects: " + Utf8(url));
+    std::wstring next = LocationOf(request.get(), url);
+    if (IsHttps(url) && !IsHttps(next))
+      throw Error("a redirect from https to http is refused: " + Utf8(next));
+    url = std::move(next);
+  }
+}
+
+// "chunked" announces a body that ends with a last, empty chunk. WinINet
+// reads the chunks itself, and a connection closed before the last one
+// reads as a body that ended (measured under Wine: the first 1,000 bytes
+// stored as whole). With no way to tell, such a body is never stored.
+bool IsChunked(HINTERNET request) {
+  std::array<wchar_t, 64> text{};
+  DWORD size = sizeof text;
+  if (!::HttpQueryInfoW(request, HTTP_QUERY_TRANSFER_ENCODING, text.data(), &size, nullptr)) return false;
+  return ::StrStrIW(text.data(), L"chunked") != nullptr;
 }
 
 }  // namespace
@@ -128,15 +191,23 @@ DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& 
   result.status = StatusOf(request.get());
   result.contentLength = ContentLengthOf(request.get());
 
-  // Only once there is an answer: a request that got none leaves the file as it was.
+  // Only once there is an answer: a request that got none leaves the file as it
+  // was.
   UniqueHandle file(::CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) RaiseLastError("CreateFile");
 
   std::array<char, 64 * 1024> buffer{};
+  ULONGLONG windowStart = ::GetTickCount64();
+  std::uint64_t windowBytes = 0;
   for (;;) {
+    // What is there, not a whole buffer: a read of a full buffer waits for
+    // all of it, and a trickle would hold it for hours.
+    DWORD available = 0;
+    if (!::InternetQueryDataAvailable(request.get(), &available, 0, 0)) available = 1;
     DWORD got = 0;
-    if (!::InternetReadFile(request.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got)) {
+    const DWORD want = std::min<DWORD>(std::max<DWORD>(available, 1), static_cast<DWORD>(buffer.size()));
+    if (!::InternetReadFile(request.get(), buffer.data(), want, &got)) {
       // With a length announced, the shortfall tells the caller the body was
       // cut. Without one, returning would pass half a body off as whole.
       const bool shortfallShows =
@@ -152,6 +223,15 @@ DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& 
       RaiseLastError("WriteFile");
     }
     result.received += written;
+    const ULONGLONG now = ::GetTickCount64();
+    if (now - windowStart >= kTimeoutMs) {
+      if (result.received - windowBytes < kLeastBytesPerWindow) throw Error("the download is too slow");
+      windowStart = now;
+      windowBytes = result.received;
+    }
+  }
+  if (result.contentLength < 0 && IsChunked(request.get())) {
+    throw Error("a chunked body cannot be told whole here: " + url);
   }
   // A write the system deferred can still fail as the file is closed.
   if (!::CloseHandle(file.release())) RaiseLastError("CloseHandle");

@@ -31,6 +31,7 @@ class Win32ProgramInfo final : public ProgramInfo {
  public:
   std::string Folder() const override;
   std::string ExeName() const override;
+  std::string Path() const override;
   std::uint32_t ProcessId() const override { return ::GetCurrentProcessId(); }
   Version FileVersion() const override;
   std::string CommandLine() const override;

@@ -362,6 +362,15 @@ void Win32Files::DeleteMatching(const std::string& pattern) {
   const std::wstring wide = Wide(pattern);
   const auto slash = wide.find_last_of(L"\\/");
   const std::wstring folder = slash == std::wstring::npos ? std::wstring() : wide.substr(0, slash + 1);
+  // A junction or symbolic link in place of the folder leads to another
+  // folder, whose files are not the ones meant: it is not followed, and the
+  // removal of the folder then removes the link alone.
+  if (!folder.empty()) {
+    const DWORD attributes = ::GetFileAttributesW(wide.substr(0, slash).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      throw Error("a link is not followed: " + pattern);
+    }
+  }
   WIN32_FIND_DATAW found{};
   UniqueFind find(::FindFirstFileW(wide.c_str(), &found));
   if (!find) RaiseLastError("FindFirstFile");
@@ -419,6 +428,8 @@ std::string Win32ProgramInfo::ExeName() const {
   if (dot != std::wstring::npos) name.resize(dot);
   return Utf8(name);
 }
+
+std::string Win32ProgramInfo::Path() const { return Utf8(ModulePath()); }
 
 Version Win32ProgramInfo::FileVersion() const {
   const std::wstring path = ModulePath();
@@ -492,19 +503,127 @@ void Win32Shell::Execute(std::uintptr_t owner, const std::string& verb, const st
                   nullptr, nullptr, SW_HIDE);
 }
 
+namespace {
+
+std::wstring SystemFolder() {
+  std::array<wchar_t, MAX_PATH> folder{};
+  const UINT length = ::GetSystemDirectoryW(folder.data(), static_cast<UINT>(folder.size()));
+  if (length == 0 || length >= folder.size()) RaiseLastError("GetSystemDirectory");
+  return {folder.data(), length};
+}
+
+bool SameIgnoringCase(const std::wstring& a, const wchar_t* b) {
+  return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b, -1, TRUE) == CSTR_EQUAL;
+}
+
+// A command line made safe to start: the program by its full path, and for
+// the command interpreter each quoted text carried in a variable of the
+// child's own environment.
+struct PreparedCommand {
+  std::wstring program;      // the full path
+  std::wstring line;         // the whole command line, the program first
+  std::wstring environment;  // a block for CreateProcess; empty to inherit
+};
+
+// A program named without a folder is a system program, and is taken from
+// the system folder: started by its bare name, the system would look in
+// this program's own folder first, which may be a Downloads folder holding
+// anything. Named with a folder, it is taken as it stands.
+std::wstring ProgramPath(const std::wstring& name) {
+  if (name.find_first_of(L"\\/:") != std::wstring::npos) return name;
+  const bool hasExtension = name.find(L'.') != std::wstring::npos;
+  return SystemFolder() + L"\\" + name + (hasExtension ? L"" : L".exe");
+}
+
+bool IsCommandInterpreter(const std::wstring& program) {
+  const std::wstring name = FileNameOf(program);
+  return SameIgnoringCase(name, L"cmd.exe") || SameIgnoringCase(name, L"cmd");
+}
+
+// A name for the variable that carries one text: one that the text itself
+// does not hold, since an interpreter that expands a value again (Wine's
+// does) would otherwise expand it into itself without end.
+std::wstring VariableFor(const std::wstring& text, int index) {
+  std::wstring upper = text;
+  ::CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  for (int n = 0;; ++n) {
+    std::wstring name = L"TARNHOLD_ARG" + std::to_wstring(index) + L"_" + std::to_wstring(n);
+    if (upper.find(name) == std::wstring::npos) return name;
+  }
+}
+
+// The command interpreter reads its command line as a script: it expands
+// %NAME%, and a quote that such a value brings ends the quoting, so a path
+// written into the line can run as a command. Each quoted text (a path:
+// no file name holds a quote) is carried in a variable of the child's own
+// instead, referred to inside the quotes. Delayed expansion (!NAME!) puts
+// the value in once the line has been read, and it is not read again; the
+// outer interpreter of a command started after the end passes !NAME! on
+// untouched, having delayed expansion off. The child's environment holds
+// nothing but those variables: Wine's interpreter expands a value once
+// more, and a name that is not defined stays as it is written.
+PreparedCommand Prepare(const std::string& commandLine) {
+  const std::wstring wide = Wide(commandLine);
+  std::size_t p = 0;
+  std::wstring name;
+  if (!wide.empty() && wide[0] == L'"') {
+    const auto close = wide.find(L'"', 1);
+    name = wide.substr(1, close == std::wstring::npos ? std::wstring::npos : close - 1);
+    p = close == std::wstring::npos ? wide.size() : close + 1;
+  } else {
+    p = std::min(wide.find_first_of(L" \t"), wide.size());
+    name = wide.substr(0, p);
+  }
+  if (name.empty()) throw Error("no program to start");
+  PreparedCommand prepared;
+  prepared.program = ProgramPath(name);
+  const std::wstring arguments = wide.substr(p);
+  if (!IsCommandInterpreter(prepared.program)) {
+    prepared.line = L"\"" + prepared.program + L"\"" + arguments;
+    return prepared;
+  }
+  std::wstring carried;
+  int index = 0;
+  for (std::size_t i = 0; i < arguments.size();) {
+    const auto open = arguments.find(L'"', i);
+    const auto close = open == std::wstring::npos ? open : arguments.find(L'"', open + 1);
+    if (close == std::wstring::npos) {
+      carried += arguments.substr(i);
+      break;
+    }
+    const std::wstring text = arguments.substr(open + 1, close - open - 1);
+    const std::wstring variable = VariableFor(text, index++);
+    carried += arguments.substr(i, open - i) + L"\"!" + variable + L"!\"";
+    prepared.environment += variable + L"=" + text;
+    prepared.environment.push_back(L'\0');
+    i = close + 1;
+  }
+  // A block that ends in two NULs, even when it holds no variable.
+  prepared.environment.push_back(L'\0');
+  if (prepared.environment.size() == 1) prepared.environment.push_back(L'\0');
+  prepared.line = L"\"" + prepared.program + L"\" /d /v:on" + carried;
+  return prepared;
+}
+
+void* EnvironmentOf(PreparedCommand& prepared) {
+  return prepared.environment.empty() ? nullptr : prepared.environment.data();
+}
+
+}  // namespace
+
 // The window style reaches the program as its first ShowWindow's command.
 // Nothing is inherited and nothing is waited for: the program lives on its
 // own, and its handles are of no further use here.
 void Win32Shell::StartProcess(const std::string& commandLine, int windowStyle) {
-  // CreateProcessW may write into the command line, so it gets a copy of its own.
-  std::wstring line = Wide(commandLine);
+  PreparedCommand prepared = Prepare(commandLine);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = static_cast<WORD>(windowStyle);
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started)) {
+  // CreateProcessW may write into the command line: the prepared one is a copy.
+  if (!::CreateProcessW(prepared.program.c_str(), prepared.line.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, EnvironmentOf(prepared), nullptr, &startup, &started)) {
     RaiseLastError("CreateProcess");
   }
   const UniqueHandle process(started.hProcess);
@@ -520,6 +639,10 @@ void Win32Shell::StartProcess(const std::string& commandLine, int windowStyle) {
 // and the removal of its folder for the delete, with no polling and no time
 // guessed.
 void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int windowStyle) {
+  PreparedCommand prepared = Prepare(commandLine);
+  // Inside the waiting interpreter, another program's quoted texts would be
+  // expanded as they stand.
+  if (!IsCommandInterpreter(prepared.program)) throw Error("only the command interpreter runs after the end");
   SECURITY_ATTRIBUTES inheritable{};
   inheritable.nLength = sizeof inheritable;
   inheritable.bInheritHandle = TRUE;
@@ -531,7 +654,8 @@ void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int window
   // Only the reading end goes to the child.
   if (!::SetHandleInformation(writeEnd, HANDLE_FLAG_INHERIT, 0)) RaiseLastError("SetHandleInformation");
 
-  std::wstring line = L"cmd.exe /d /c set /p tarnhold_wait= & " + Wide(commandLine);
+  const std::wstring interpreter = SystemFolder() + L"\\cmd.exe";
+  std::wstring line = L"\"" + interpreter + L"\" /d /v:off /c set /p tarnhold_wait= & " + prepared.line;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
@@ -540,12 +664,10 @@ void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int window
   // Not in the program's current folder, which the commands may be about to
   // remove: a folder that a process stands in cannot go (a start from
   // Explorer makes the data folder itself the current one).
-  std::array<wchar_t, MAX_PATH> system{};
-  const UINT length = ::GetSystemDirectoryW(system.data(), static_cast<UINT>(system.size()));
-  const wchar_t* folder = length > 0 && length < system.size() ? system.data() : nullptr;
+  const std::wstring folder = SystemFolder();
   PROCESS_INFORMATION started{};
-  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
-                        &started)) {
+  if (!::CreateProcessW(interpreter.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_UNICODE_ENVIRONMENT,
+                        EnvironmentOf(prepared), folder.c_str(), &startup, &started)) {
     RaiseLastError("CreateProcess");
   }
   UniqueHandle process(started.hProcess);
