@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs the Win32 client under Wine against the bundled local demo servers: the
-# content server on 127.0.0.1:18080 and the login page on 127.0.0.1:18081.
+# content server and the login page on 127.0.0.1, at the ports the
+# win32-test build's addresses name (18080 and 18081 in its preset).
 # On a desktop it opens on the current display and runs until closed; with no
 # display it runs on a private Xvfb, saves a screenshot of the login screen
 # and prints where. Installs what it lacks.
@@ -31,9 +32,11 @@ mkdir -p "$content/kvx_stable/bin"
 cp build/win32-test/demo/Kestrune.swf "$content/kvx_stable/bin/Kestrune.swf"
 mkdir -p "$content/kvx_stable/microClient"
 cp build/win32-test/fixtures/flash32.ocx "$content/kvx_stable/microClient/flash32.ocx"
-python3 tools/content_server.py --root "$content" --port 18080 --log "$state/content.log" &
+# shellcheck source=/dev/null
+. build/win32-test/demo/servers
+python3 tools/content_server.py --root "$content" --port "$content_port" --log "$state/content.log" &
 servers+=($!)
-python3 tools/content_server.py --root tools/demo/login --port 18081 --log "$state/login.log" &
+python3 tools/content_server.py --root build/win32-test/demo/login --port "$login_port" --log "$state/login.log" &
 servers+=($!)
 
 if [[ -n ${DISPLAY:-} ]] && timeout 5 xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Runs the Linux client against the bundled local demo servers: the content
-# server on 127.0.0.1:18080 and the login page on 127.0.0.1:18081. On a
+# server and the login page on 127.0.0.1, at the ports the build's addresses
+# name (18080 and 18081 in the linux preset). On a
 # desktop it opens on the current display and runs until it is closed (it
 # installs itself for this user, as it does on Windows: see the README). With
 # no display it runs in a private X session (Xvfb, a compositing manager, a
@@ -29,9 +30,11 @@ trap stop EXIT
 cp -r tools/demo/content "$state/content"
 mkdir -p "$state/content/kvx_stable/bin"
 cp build/linux/demo/Kestrune.swf "$state/content/kvx_stable/bin/Kestrune.swf"
-python3 tools/content_server.py --root "$state/content" --port 18080 --log "$state/content.log" &
+# shellcheck source=/dev/null
+. build/linux/demo/servers
+python3 tools/content_server.py --root "$state/content" --port "$content_port" --log "$state/content.log" &
 servers+=($!)
-python3 tools/content_server.py --root tools/demo/login --port 18081 --log "$state/login.log" &
+python3 tools/content_server.py --root build/linux/demo/login --port "$login_port" --log "$state/login.log" &
 servers+=($!)
 
 if [[ -n ${DISPLAY:-} ]] && timeout 5 xdpyinfo -display "$DISPLAY" >/dev/null 2>&1; then
