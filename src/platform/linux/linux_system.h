@@ -39,6 +39,7 @@ class LinuxFiles final : public Files {
   void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;
+  std::string Sha256(const std::string& path) const override;
 
  private:
   const PathMap& paths_;

@@ -174,6 +174,16 @@ TEST_F(FilesTest, DeleteRemoveFolderAndExistsKeepToTheirKind) {
   EXPECT_FALSE(PathExists(Native("full")));
 }
 
+// The published test vectors, the second longer than one read.
+TEST_F(FilesTest, AFilesSha256IsTheSystemsDigestOfAllOfIt) {
+  WriteText(Native("abc"), "abc");
+  EXPECT_EQ(files().Sha256(Win("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  WriteText(Native("million"), std::string(1000000, 'a'));
+  EXPECT_EQ(files().Sha256(Win("million")),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_THROW(files().Sha256(Win("missing")), Error);
+}
+
 TEST_F(FilesTest, WriteFileReplacesTheWholeContent) {
   WriteText(Native("bg.png"), "a much longer old content");
   const std::vector<std::uint8_t> bytes = {0x89, 'P', 'N', 'G', 0x00, 0xFF};
