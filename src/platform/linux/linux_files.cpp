@@ -192,6 +192,13 @@ void LinuxFiles::DeleteMatching(const std::string& pattern) {
   const std::optional<std::string> folder = paths_.ToNative(pattern.substr(0, slash));
   const std::string wildcard = pattern.substr(slash + 1);
   if (!folder) throw Error("file not found: " + pattern);
+  // A symbolic link in place of the folder leads to another folder, whose
+  // files are not the ones meant: it is not followed, and the removal of the
+  // folder then removes the link alone.
+  struct stat own {};
+  if (::lstat(folder->c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+    throw Error("a link is not followed: " + pattern);
+  }
 
   std::vector<std::string> names;
   {
@@ -221,6 +228,11 @@ void LinuxFiles::DeleteMatching(const std::string& pattern) {
 
 void LinuxFiles::RemoveFolder(const std::string& path) {
   const std::string native = paths_.NativeOf(path);
+  struct stat own {};
+  if (::lstat(native.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+    if (::unlink(native.c_str()) != 0) RaiseErrno("cannot remove the link", native);
+    return;
+  }
   if (::rmdir(native.c_str()) != 0) RaiseErrno("cannot remove folder", native);
 }
 
