@@ -117,11 +117,14 @@ class LinuxCodePage final : public CodePage {
 
 class LinuxDownloads final : public Downloads {
  public:
-  explicit LinuxDownloads(const PathMap& paths);
+  // `trusted`, a PEM file, holds the certificates trusted in place of the
+  // system's; empty, the system's store decides. Checks are on either way.
+  explicit LinuxDownloads(const PathMap& paths, std::string trusted = {});
   DownloadResult Fetch(const std::string& url, const std::string& path) override;
 
  private:
   const PathMap& paths_;
+  std::string trusted_;
 };
 
 // The executable carries no resources: everything it needs is compiled in.

@@ -188,6 +188,38 @@ TEST_F(DownloadTest, ARedirectLoopATrickleAndACutChunkedBodyEachFail) {
   std::printf("the trickle ended %.1f s after it started\n", seconds);
 }
 
+// Over https with a certificate made now for 127.0.0.1: trusted, the file
+// comes whole; by the system's store alone, the check refuses it; and a
+// redirect to plain http is refused.
+TEST_F(DownloadTest, OverHttpsTheCertificateIsCheckedAndARedirectToHttpIsRefused) {
+  const std::string tls = serverRoot_ + "/tls";
+  std::filesystem::create_directories(tls);
+  const Child made = Spawn({"/usr/bin/openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1",
+                            "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1", "-keyout",
+                            tls + "/key.pem", "-out", tls + "/cert.pem"});
+  ASSERT_EQ(WaitForExit(made.pid), 0);
+  ::close(made.input);
+  ::close(made.output);
+  WriteText(tls + "/rules.json", R"({"/down.swf": {"redirect": ")" + base_ + R"(/game/main.swf"}})");
+  Child secure = Spawn({"/usr/bin/python3", TARNHOLD_CONTENT_SERVER, "--root", serverRoot_ + "/files",
+                        "--rules", tls + "/rules.json", "--port-file", tls + "/port", "--tls-cert",
+                        tls + "/cert.pem", "--tls-key", tls + "/key.pem", "--max-seconds", "120"});
+  ASSERT_TRUE(WaitFor([&] { return !ReadText(tls + "/port").empty(); }, std::chrono::seconds(20)));
+  const std::string https = "https://127.0.0.1:" + std::to_string(std::stoi(ReadText(tls + "/port")));
+
+  LinuxDownloads trusting(System().paths(), tls + "/cert.pem");
+  const DownloadResult result = trusting.Fetch(https + "/game/main.swf", "C:\\Veltrotarn\\download");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(Downloaded(), Pattern(5000));
+  EXPECT_THROW(System().downloads().Fetch(https + "/game/main.swf", "C:\\Veltrotarn\\unchecked"), Error);
+  EXPECT_THROW(trusting.Fetch(https + "/down.swf", "C:\\Veltrotarn\\down"), Error);
+
+  ::kill(secure.pid, SIGTERM);
+  WaitForExit(secure.pid);
+  ::close(secure.input);
+  ::close(secure.output);
+}
+
 TEST_F(DownloadTest, AFileThatCannotBeWrittenThrows) {
   EXPECT_THROW(System().downloads().Fetch(base_ + "/game/main.swf", "C:\\missing\\main.swf"), Error);
   EXPECT_THROW(System().downloads().Fetch(base_ + "/game/main.swf", "D:\\main.swf"), Error);
