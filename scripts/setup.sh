@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest libgtest-dev clang-format clang-tidy g++-mingw-w64-i686
           wine wine32:i386 xvfb xdotool x11-utils imagemagick curl
+          # The simulator's file digests; the https test's certificate.
+          libglib2.0-dev openssl
           # The Linux client, and the session its end-to-end tests run in.
           pkg-config libglib2.0-dev-bin libgtk-3-dev libwebkit2gtk-4.1-dev libayatana-appindicator3-dev libcurl4-openssl-dev libegl-dev
           libxtst-dev zlib1g-dev xcompmgr dbus

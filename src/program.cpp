@@ -27,7 +27,12 @@ void Form::Create() {
   CreateControls();
 }
 
-Program::Program(platform::Context& context) : ctx(context) {}
+namespace {
+// The build's TARNHOLD_FLASH_SHA256, lowercase; empty when it names none.
+constexpr const char* kFlashSha256 = TARNHOLD_FLASH_SHA256;
+}  // namespace
+
+Program::Program(platform::Context& context) : ctx(context), FlashSha256(kFlashSha256) {}
 
 // Windows go before the forms that receive their events; the start-up window,
 // owner of the others' places, goes last.

@@ -36,6 +36,10 @@ class Program {
   // The full path of the data folder, without a trailing backslash.
   std::string DataFolder;
 
+  // The SHA-256 (lowercase hex) that a downloaded Flash control must have;
+  // empty when the build names none, and then any whole body is taken.
+  std::string FlashSha256;
+
  private:
   template <class F>
   F& Ensure(std::unique_ptr<F>& slot);

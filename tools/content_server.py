@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Local HTTP/1.1 content server for tests.
 
-Serves the files below --root on 127.0.0.1 and lets a test inject faults
+Serves the files below --root on 127.0.0.1 (over https with --tls-cert and
+--tls-key) and lets a test inject faults
 per URL path through a JSON rules file that is re-read on every request:
 
     {"/game/main.swf": {"cut": 1000},
@@ -37,6 +38,7 @@ import json
 import mimetypes
 import os
 import signal
+import ssl
 import sys
 import tempfile
 import threading
@@ -320,6 +322,8 @@ def main():
     ap.add_argument("--port-file", help="write the port here once listening")
     ap.add_argument("--log", help="append 'METHOD PATH STATUS' per request")
     ap.add_argument("--rules", help="JSON rules file, re-read on every request")
+    ap.add_argument("--tls-cert", help="serve https with this PEM certificate (with --tls-key)")
+    ap.add_argument("--tls-key", help="the certificate's PEM private key")
     ap.add_argument("--max-seconds", type=float, default=3600,
                     help="stop by itself after this long (default 3600)")
     args = ap.parse_args()
@@ -335,6 +339,12 @@ def main():
     except OSError as exc:
         print(f"content_server: cannot listen on 127.0.0.1:{args.port}: {exc}", file=sys.stderr)
         return 1
+    if args.tls_cert:
+        tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        tls.load_cert_chain(args.tls_cert, args.tls_key)
+        # The handshake happens in the request's own thread: a client that
+        # connects and never speaks must not hold the accepting one.
+        server.socket = tls.wrap_socket(server.socket, server_side=True, do_handshake_on_connect=False)
     stop = threading.Event()
 
     def on_signal(signum, _frame):

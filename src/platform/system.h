@@ -62,6 +62,9 @@ class Files {
   virtual void Delete(const std::string& path) = 0;
   // Moves a file into place in one step, replacing what is there.
   virtual void Move(const std::string& from, const std::string& to) = 0;
+  // The file's SHA-256 in 64 lowercase hex digits, by the system's own
+  // hashing; throws when the file cannot be read.
+  virtual std::string Sha256(const std::string& path) const = 0;
 };
 
 struct Version {

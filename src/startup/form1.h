@@ -45,8 +45,9 @@ class Form1 final : public Form {
   void MouseDown(int button, int shift, double x, double y) override;
 
   void SetupClient();
+  // A download is stored only when its SHA-256 is `sha256`; empty: any.
   void EnsureLocalFile(const std::string& resourceType, const std::string& localName,
-                       const std::string& serverPath);
+                       const std::string& serverPath, const std::string& sha256 = "");
   // True when the Flash control's version text is older than 11.9; raises when
   // the text cannot be read as a version.
   static bool FlashTooOld(const std::string& versionText);

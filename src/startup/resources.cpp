@@ -55,7 +55,11 @@ bool Exists(platform::Context& ctx, const std::string& path) {
 // stays missing and the next start tries again. The temporary name is this
 // process's own: two clients started at once download side by side, and the
 // file moved into place is always one whole answer.
-void StoreDownload(platform::Context& ctx, const std::string& url, const std::string& target) {
+//
+// With a digest to match, a whole body that does not match it is treated as
+// a failed download: never moved into place, so never loaded.
+void StoreDownload(platform::Context& ctx, const std::string& url, const std::string& target,
+                   const std::string& sha256) {
   std::uint32_t process = 0;
   ResumeNext([&] { process = ctx.Program().ProcessId(); });
   const std::string partial = target + "." + std::to_string(process) + ".download";
@@ -67,6 +71,11 @@ void StoreDownload(platform::Context& ctx, const std::string& url, const std::st
     whole = result.status == 200 &&
             (result.contentLength < 0 || result.received == static_cast<std::uint64_t>(result.contentLength));
   });
+  if (whole && !sha256.empty()) {
+    std::string digest;
+    ResumeNext([&] { digest = files.Sha256(partial); });
+    whole = digest == sha256;
+  }
   if (whole) {
     try {
       files.Move(partial, target);
@@ -122,15 +131,17 @@ bool Form1::FlashTooOld(const std::string& versionText) {
 }
 
 void Form1::EnsureLocalFile(const std::string& resourceType, const std::string& localName,
-                            const std::string& serverPath) {
+                            const std::string& serverPath, const std::string& sha256) {
   const std::string path = program_.DataFolder + localName;
   if (!Exists(ctx_, path)) ResumeNext([&] { modMain::SaveResource(program_, 100, resourceType, path); });
   // A file that exists is never replaced, whatever its size, age or content.
-  if (!Exists(ctx_, path)) ResumeNext([&] { StoreDownload(ctx_, ContentBaseUrl + serverPath, path); });
+  if (!Exists(ctx_, path))
+    ResumeNext([&] { StoreDownload(ctx_, ContentBaseUrl + serverPath, path, sha256); });
 }
 
 void Form1::InstallFlash() {
-  ResumeNext([&] { EnsureLocalFile("FLASH", "\\flash32.ocx", "/microClient/flash32.ocx"); });
+  ResumeNext(
+      [&] { EnsureLocalFile("FLASH", "\\flash32.ocx", "/microClient/flash32.ocx", program_.FlashSha256); });
   ResumeNext([&] { modMain::RegisterServer(program_, program_.DataFolder + "\\flash32.ocx"); });
 }
 

@@ -117,6 +117,28 @@ TEST_F(Resources, AKilledStartsLeftoverIsNeverUsedAndAnotherRunningStartsDownloa
   EXPECT_EQ(m.sim.FileBytes(kFolder + "\\bg.png.777.download"), Text("another start's"));
 }
 
+// With the build's digest of the Flash control, a served control that is
+// whole but another one is neither stored nor loaded: the start-up goes on
+// as after a failed download. The control the digest names is taken.
+TEST_F(Resources, ADownloadedControlWhoseDigestDiffersIsNeitherStoredNorLoaded) {
+  ServeAll();
+  // The SHA-256 of "abc", not of the served control.
+  m.program.FlashSha256 = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  EXPECT_FALSE(m.Start());
+  EXPECT_FALSE(m.sim.HasFile(kFolder + "\\flash32.ocx"));
+  EXPECT_FALSE(m.sim.HasFile(kFolder + "\\flash32.ocx.4242.download"));
+  EXPECT_EQ(LibraryCalls(), (Lines{"Library.Load " + kFolder + "\\flash32.ocx"}));
+  EXPECT_TRUE(m.sim.WindowNamed("Form2").OnScreen());
+
+  Machine pinned;
+  pinned.sim.Serve(kBase + "/microClient/flash32.ocx", FlashLibrary());
+  pinned.sim.AddFile("C:\\expected.ocx", FlashLibrary());
+  pinned.program.FlashSha256 = pinned.sim.context().FileSystem().Sha256("C:\\expected.ocx");
+  pinned.Start();
+  EXPECT_EQ(pinned.sim.FileBytes(kFolder + "\\flash32.ocx"), FlashLibrary());
+  EXPECT_EQ(pinned.sim.TraceOf({"Library.Free"}).size(), 1u) << "loaded and registered";
+}
+
 struct VersionCase {
   const char* text;
   bool tooOld;

@@ -76,6 +76,17 @@ TEST_F(Backend, WildcardDeleteSparesFoldersAndTakesNamesWithoutExtension) {
   EXPECT_FALSE(files.Exists(root + "\\Sub"));
 }
 
+// The published test vectors, the second longer than one read.
+TEST_F(Backend, AFilesSha256IsTheSystemsDigestOfAllOfIt) {
+  auto& files = ctx.FileSystem();
+  files.WriteFile(root + "\\abc", {'a', 'b', 'c'});
+  EXPECT_EQ(files.Sha256(root + "\\abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  files.WriteFile(root + "\\million", std::vector<std::uint8_t>(1000000, 'a'));
+  EXPECT_EQ(files.Sha256(root + "\\million"),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_THROW(files.Sha256(root + "\\missing"), Error);
+}
+
 TEST_F(Backend, CopyReplacesButNotAFileInUse) {
   auto& files = ctx.FileSystem();
   Touch(root + "\\x.exe");

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "platform/error.h"
 #include "platform/linux/linux_system.h"
@@ -62,7 +63,8 @@ void Set(CURLcode code) {
 
 }  // namespace
 
-LinuxDownloads::LinuxDownloads(const PathMap& paths) : paths_(paths) {
+LinuxDownloads::LinuxDownloads(const PathMap& paths, std::string trusted)
+    : paths_(paths), trusted_(std::move(trusted)) {
   // Once per process and before any other thread could use curl; later
   // calls only count.
   if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw Error("curl cannot be initialised");
@@ -92,6 +94,7 @@ DownloadResult LinuxDownloads::Fetch(const std::string& url, const std::string& 
   Set(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
   const bool secure = url.rfind("https://", 0) == 0;
   Set(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https"));
+  if (!trusted_.empty()) Set(curl_easy_setopt(e, CURLOPT_CAINFO, trusted_.c_str()));
   Set(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT, 30L));
   // Less than 1 KiB in 30 s is a failure: a trickle is never silent.
   Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 35L));

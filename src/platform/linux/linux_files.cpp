@@ -4,9 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <glib.h>
+
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "platform/error.h"
@@ -189,6 +192,13 @@ void LinuxFiles::DeleteMatching(const std::string& pattern) {
   const std::optional<std::string> folder = paths_.ToNative(pattern.substr(0, slash));
   const std::string wildcard = pattern.substr(slash + 1);
   if (!folder) throw Error("file not found: " + pattern);
+  // A symbolic link in place of the folder leads to another folder, whose
+  // files are not the ones meant: it is not followed, and the removal of the
+  // folder then removes the link alone.
+  struct stat own {};
+  if (::lstat(folder->c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+    throw Error("a link is not followed: " + pattern);
+  }
 
   std::vector<std::string> names;
   {
@@ -218,6 +228,11 @@ void LinuxFiles::DeleteMatching(const std::string& pattern) {
 
 void LinuxFiles::RemoveFolder(const std::string& path) {
   const std::string native = paths_.NativeOf(path);
+  struct stat own {};
+  if (::lstat(native.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+    if (::unlink(native.c_str()) != 0) RaiseErrno("cannot remove the link", native);
+    return;
+  }
   if (::rmdir(native.c_str()) != 0) RaiseErrno("cannot remove folder", native);
 }
 
@@ -244,6 +259,25 @@ void LinuxFiles::Move(const std::string& from, const std::string& to) {
     throw Error("the destination is a folder: " + target);
   }
   if (::rename(source.c_str(), target.c_str()) != 0) RaiseErrno("cannot move", source);
+}
+
+std::string LinuxFiles::Sha256(const std::string& path) const {
+  const std::string native = paths_.NativeOf(path);
+  const FileDescriptor file(::open(native.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!file) RaiseErrno("cannot open", native);
+  const std::unique_ptr<GChecksum, decltype(&g_checksum_free)> sum(g_checksum_new(G_CHECKSUM_SHA256),
+                                                                   &g_checksum_free);
+  std::array<std::uint8_t, 65536> buffer{};
+  for (;;) {
+    const ssize_t got = ::read(file.get(), buffer.data(), buffer.size());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      RaiseErrno("cannot read", native);
+    }
+    if (got == 0) break;
+    g_checksum_update(sum.get(), buffer.data(), got);
+  }
+  return g_checksum_get_string(sum.get());
 }
 
 }  // namespace tarnhold::platform::linux_backend

@@ -39,6 +39,7 @@ class LinuxFiles final : public Files {
   void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;
+  std::string Sha256(const std::string& path) const override;
 
  private:
   const PathMap& paths_;
@@ -116,11 +117,14 @@ class LinuxCodePage final : public CodePage {
 
 class LinuxDownloads final : public Downloads {
  public:
-  explicit LinuxDownloads(const PathMap& paths);
+  // `trusted`, a PEM file, holds the certificates trusted in place of the
+  // system's; empty, the system's store decides. Checks are on either way.
+  explicit LinuxDownloads(const PathMap& paths, std::string trusted = {});
   DownloadResult Fetch(const std::string& url, const std::string& path) override;
 
  private:
   const PathMap& paths_;
+  std::string trusted_;
 };
 
 // The executable carries no resources: everything it needs is compiled in.

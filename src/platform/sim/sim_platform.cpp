@@ -1,5 +1,7 @@
 #include "platform/sim/sim_platform.h"
 
+#include <glib.h>
+
 #include <algorithm>
 
 namespace tarnhold::platform::sim {
@@ -302,6 +304,17 @@ void SimPlatform::Move(const std::string& from, const std::string& to) {
   moved.path = to;
   entries_.erase(source);
   entries_[key] = std::move(moved);
+}
+
+std::string SimPlatform::Sha256(const std::string& path) const {
+  Record("Files.Sha256", path);
+  const auto it = entries_.find(Key(path));
+  if (it == entries_.end() || it->second.folder) throw Error("file not found");
+  gchar* digest =
+      g_compute_checksum_for_data(G_CHECKSUM_SHA256, it->second.bytes.data(), it->second.bytes.size());
+  std::string text(digest);
+  g_free(digest);
+  return text;
 }
 
 // --- Environment and drives --------------------------------------------------

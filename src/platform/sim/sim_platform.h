@@ -374,6 +374,7 @@ class SimPlatform final : private WindowRuntime,
   void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;
+  std::string Sha256(const std::string& path) const override;
   // ProgramInfo
   std::string Folder() const override;
   std::string ExeName() const override;

@@ -25,6 +25,7 @@ class Win32Files final : public Files {
   void WriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) override;
   void Delete(const std::string& path) override;
   void Move(const std::string& from, const std::string& to) override;
+  std::string Sha256(const std::string& path) const override;
 };
 
 class Win32ProgramInfo final : public ProgramInfo {

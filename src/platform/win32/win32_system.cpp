@@ -1,5 +1,6 @@
 #include "platform/win32/win32_platform.h"
 
+#include <bcrypt.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -411,6 +413,45 @@ void Win32Files::Move(const std::string& from, const std::string& to) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     RaiseLastError("MoveFileEx");
   }
+}
+
+// The hash object is made step by step: BCryptHash, in one call, is newer
+// than the systems the client runs on.
+std::string Win32Files::Sha256(const std::string& path) const {
+  UniqueHandle file(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) RaiseLastError("CreateFile");
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) {
+    throw Error("BCryptOpenAlgorithmProvider failed");
+  }
+  const std::unique_ptr<void, void (*)(void*)> closeAlgorithm(
+      algorithm, [](void* a) { ::BCryptCloseAlgorithmProvider(a, 0); });
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0))) {
+    throw Error("BCryptCreateHash failed");
+  }
+  const std::unique_ptr<void, void (*)(void*)> destroyHash(hash, [](void* h) { ::BCryptDestroyHash(h); });
+  std::vector<UCHAR> buffer(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+      RaiseLastError("ReadFile");
+    }
+    if (got == 0) break;
+    if (!BCRYPT_SUCCESS(::BCryptHashData(hash, buffer.data(), got, 0))) throw Error("BCryptHashData failed");
+  }
+  std::array<UCHAR, 32> digest{};
+  if (!BCRYPT_SUCCESS(::BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0))) {
+    throw Error("BCryptFinishHash failed");
+  }
+  std::string text;
+  for (const UCHAR byte : digest) {
+    constexpr const char* kDigits = "0123456789abcdef";
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0xF];
+  }
+  return text;
 }
 
 // --- The program -----------------------------------------------------------------

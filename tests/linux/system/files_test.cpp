@@ -174,6 +174,29 @@ TEST_F(FilesTest, DeleteRemoveFolderAndExistsKeepToTheirKind) {
   EXPECT_FALSE(PathExists(Native("full")));
 }
 
+// The published test vectors, the second longer than one read.
+TEST_F(FilesTest, AFilesSha256IsTheSystemsDigestOfAllOfIt) {
+  WriteText(Native("abc"), "abc");
+  EXPECT_EQ(files().Sha256(Win("abc")), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  WriteText(Native("million"), std::string(1000000, 'a'));
+  EXPECT_EQ(files().Sha256(Win("million")),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  EXPECT_THROW(files().Sha256(Win("missing")), Error);
+}
+
+// A symbolic link in place of a folder leads to another folder, whose files
+// are not the ones meant: their deletion is refused, and the folder's
+// removal takes the link alone.
+TEST_F(FilesTest, ALinkInPlaceOfAFolderIsNotFollowedAndIsRemovedItself) {
+  std::filesystem::create_directories(Native("other"));
+  WriteText(Native("other/notes.txt"), "someone else's");
+  std::filesystem::create_directory_symlink(Native("other"), Native("Tarnhold"));
+  EXPECT_THROW(files().DeleteMatching(Win("Tarnhold\\*.*")), Error);
+  files().RemoveFolder(Win("Tarnhold"));
+  EXPECT_FALSE(std::filesystem::is_symlink(Native("Tarnhold")));
+  EXPECT_EQ(ReadText(Native("other/notes.txt")), "someone else's");
+}
+
 TEST_F(FilesTest, WriteFileReplacesTheWholeContent) {
   WriteText(Native("bg.png"), "a much longer old content");
   const std::vector<std::uint8_t> bytes = {0x89, 'P', 'N', 'G', 0x00, 0xFF};

@@ -4,17 +4,20 @@
 #include "platform/win32/win32_util.h"
 // After <windows.h>, which the line above brings in lean.
 #include <urlmon.h>
+#include <wincrypt.h>
 #include <wininet.h>
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/win32_content.h"
@@ -233,6 +236,77 @@ TEST_F(Download, ARedirectIsFollowedToTheFinalAnswer) {
   EXPECT_EQ(ReadBytes(target), Text("404\n"));
   EXPECT_EQ(Requests(), (std::vector<std::string>{"GET /old.swf 302", "GET /new.swf 200",
                                                   "GET /moved.swf 301", "GET /gone.swf 404"}));
+}
+
+// The test's certificate in the user's trusted roots of this prefix, for as
+// long as the object lives. Added through a store of its own, closed at
+// once: what an open store holds is not yet seen by the checks.
+class TrustedRoot {
+ public:
+  explicit TrustedRoot(Bytes der)
+      : der_(std::move(der)),
+        added_(::CertAddEncodedCertificateToSystemStoreW(L"Root", der_.data(),
+                                                         static_cast<DWORD>(der_.size())) != FALSE) {}
+  // By its key in the registry, under the certificate's SHA-1: deleted
+  // through the store, it came back at the next start of the prefix.
+  ~TrustedRoot() {
+    if (!added_) return;
+    std::array<BYTE, 20> sha1{};
+    DWORD size = sha1.size();
+    if (!::CryptHashCertificate(0, CALG_SHA1, 0, der_.data(), static_cast<DWORD>(der_.size()), sha1.data(),
+                                &size)) {
+      return;
+    }
+    std::wstring key = L"Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+    for (const BYTE b : sha1) {
+      constexpr const wchar_t* kDigits = L"0123456789ABCDEF";
+      key += kDigits[b >> 4];
+      key += kDigits[b & 0xF];
+    }
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
+  }
+  TrustedRoot(const TrustedRoot&) = delete;
+  TrustedRoot& operator=(const TrustedRoot&) = delete;
+  bool Added() const { return added_; }
+
+ private:
+  Bytes der_;
+  bool added_;
+};
+
+// Over https, with a certificate made for 127.0.0.1 as the test starts and
+// trusted by no one: the check refuses it. (Run alone: the system keeps
+// the trusted roots it has read for the rest of the process.)
+TEST_F(Download, OverHttpsACertificateOfAnUnknownIssuerIsRefused) {
+  Serve(L"main.swf", PseudoRandom(5000, 11));
+  const std::string https = Utf8(Environment("TARNHOLD_CONTENT_TEST_HTTPS_URL"));
+  try {
+    downloads.Fetch(https + "/main.swf", Utf8(folder + L"\\x.download"));
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("12045"), std::string::npos)
+        << e.what() << ": not an unknown issuer";
+  }
+}
+
+// The same certificate trusted first: the body comes whole, and a redirect
+// to plain http is refused, never asked of the http server.
+TEST_F(Download, OverHttpsATrustedCertificateServesAndARedirectToHttpIsRefused) {
+  const std::optional<Bytes> der = ReadBytes(server + L"\\tls\\cert.der");
+  ASSERT_TRUE(der.has_value());
+  const TrustedRoot trusted(*der);
+  ASSERT_TRUE(trusted.Added());
+  const std::string https = Utf8(Environment("TARNHOLD_CONTENT_TEST_HTTPS_URL"));
+  const Bytes body = PseudoRandom(5000, 11);
+  Serve(L"main.swf", body);
+  Rules(R"({"/down.swf": {"redirect": ")" + url + R"(/main.swf"}})");
+  const std::wstring target = folder + L"\\x.download";
+
+  const platform::DownloadResult result = downloads.Fetch(https + "/main.swf", Utf8(target));
+  EXPECT_EQ(result.status, 200);
+  EXPECT_TRUE(ReadBytes(target) == body);
+  EXPECT_THROW(downloads.Fetch(https + "/down.swf", Utf8(target)), Error);
+  EXPECT_TRUE(Requests().empty()) << Requests().front();
 }
 
 TEST_F(Download, NoAnswerAtAllThrowsAndLeavesTheFileAsItWas) {
