@@ -474,6 +474,50 @@ TEST_F(LinuxClient, WithoutAnXDisplayItSaysItNeedsOneAndFails) {
   EXPECT_EQ(said.find("Gtk-WARNING"), std::string::npos) << said;
 }
 
+// A login that signs in by itself a moment after its page shows (a saved
+// session), on a busy machine: the hand-over comes before the spare player's
+// page has loaded, while it loads the emulator, or after it is ready, and
+// the movie plays each time.
+TEST_F(LinuxClient, ALoginThatComesWhileThePlayerIsBeingMadePlaysTheMovie) {
+  const fs::path root = state_ / "autologin";
+  fs::create_directories(root / "tarn/login");
+  std::vector<std::unique_ptr<Process>> busy;
+  for (int i = 0; i < 2; ++i) {
+    busy.push_back(std::make_unique<Process>(
+        std::vector<std::string>{"/usr/bin/nice", "-n", "19", "/bin/sh", "-c", "while :; do :; done"},
+        std::vector<std::string>{}, state_ / "busy.out"));
+  }
+  struct Restore {
+    ~Restore() {
+      delete loginServer_;
+      loginServer_ = new Process(
+          {"/usr/bin/python3", TARNHOLD_SOURCE_DIR "/tools/content_server.py", "--root", TARNHOLD_DEMO_LOGIN,
+           "--port", PortOf(kLogin), "--log", (state_ / "login.log").string()},
+          {}, state_ / "login.out");
+    }
+  } restore;
+  for (const int delay : {0, 300, 1500}) {
+    std::ofstream(root / "tarn/login/index.html")
+        << "<!doctype html><body>saved session<script>addEventListener('load',function(){"
+           "setTimeout(function(){location.href='"
+        << kBase << "/entry/?serverid=7&username=Ayla';}," << delay << ");});</script></body>";
+    delete loginServer_;
+    loginServer_ =
+        new Process({"/usr/bin/python3", TARNHOLD_SOURCE_DIR "/tools/content_server.py", "--root",
+                     root.string(), "--port", PortOf(kLogin), "--log", (state_ / "auto.log").string()},
+                    {}, state_ / "auto.out");
+    ASSERT_TRUE(x::WaitFor([] { return Command("curl -sf -o /dev/null " + kLogin) == 0; }, 20s));
+    for (int run = 1; run <= 5; ++run) {
+      SCOPED_TRACE("login " + std::to_string(delay) + " ms after the page, run " + std::to_string(run));
+      if (client_) client_->Stop();
+      fs::remove(log_);
+      fs::remove_all(fs::path(std::getenv("XDG_DATA_HOME")) / "Veltrotarn");
+      Start();
+      EXPECT_TRUE(Logged(std::regex("movie-frame \\d+ 24\n"), 60s)) << ReadText(log_);
+    }
+  }
+}
+
 // The movie calls its page's function by ExternalInterface and by a
 // javascript: address; neither is there. It gets null and runs on, and the
 // page raises no error.

@@ -232,7 +232,28 @@ void WebRuntime::ClearBrowsingData() {
 
 void WebRuntime::Attach(int id, LinuxFlash* player) { players_[id] = player; }
 
-void WebRuntime::Detach(int id) { players_.erase(id); }
+void WebRuntime::Detach(int id) {
+  players_.erase(id);
+  ready_.erase(id);
+  pending_.erase(id);
+}
+
+void WebRuntime::Play(int id, WebKitWebView* view, const std::string& script) {
+  if (!ready_.contains(id)) {
+    pending_[id] = Pending{view, script};
+    return;
+  }
+  webkit_web_view_evaluate_javascript(view, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+}
+
+void WebRuntime::Ready(int id) {
+  ready_.insert(id);
+  const auto it = pending_.find(id);
+  if (it == pending_.end()) return;
+  const Pending pending = it->second;
+  pending_.erase(it);
+  Play(id, pending.view, pending.script);
+}
 
 void WebRuntime::PreparePlayer() {
   if (!spare_) spare_ = NewPlayer();
@@ -250,7 +271,8 @@ WebRuntime::Player WebRuntime::NewPlayer() {
   player.content = webkit_user_content_manager_new();
   webkit_user_content_manager_register_script_message_handler(player.content, "tarnhold");
   g_signal_connect(player.content, "script-message-received::tarnhold",
-                   G_CALLBACK(&WebRuntime::OnPlayerMessage), GINT_TO_POINTER(player.id));
+                   G_CALLBACK(&WebRuntime::OnPlayerMessage), this);
+  g_object_set_data(G_OBJECT(player.content), "tarnhold-player", GINT_TO_POINTER(player.id));
   if (renderer_ == nullptr) {
     const std::string driver = GlDriver();
     renderer_ = RendererFor(driver);
@@ -269,11 +291,15 @@ WebRuntime::Player WebRuntime::NewPlayer() {
 
 bool WebRuntime::Known(int id) const { return players_.contains(id) || (spare_ && spare_->id == id); }
 
-void WebRuntime::OnPlayerMessage(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer id) {
+void WebRuntime::OnPlayerMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result,
+                                 gpointer self) {
+  const int id = GPOINTER_TO_INT(g_object_get_data(G_OBJECT(content), "tarnhold-player"));
   const std::string message = MessageText(result);
   const std::size_t tab = message.find('\t');
   if (tab == std::string::npos) return;
-  Log(message.substr(0, tab), std::to_string(GPOINTER_TO_INT(id)) + " " + message.substr(tab + 1));
+  const std::string kind = message.substr(0, tab);
+  Log(kind, std::to_string(id) + " " + message.substr(tab + 1));
+  if (kind == "player-ready") static_cast<WebRuntime*>(self)->Ready(id);
 }
 
 void WebRuntime::Serve(WebKitURISchemeRequest* request, gpointer self) {
@@ -636,9 +662,7 @@ void LinuxFlash::Start() {
     gtk_widget_set_visible(GTK_WIDGET(player_.view), visible_ ? TRUE : FALSE);
   }
   Log("player-start", std::to_string(player_.id) + " " + movie_);
-  const std::string script = "tarnholdPlay(" + Options() + ");";
-  webkit_web_view_evaluate_javascript(player_.view, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
-                                      nullptr);
+  web_.Play(player_.id, player_.view, "tarnholdPlay(" + Options() + ");");
 }
 
 // The control's properties as the emulator's options: the flash variables

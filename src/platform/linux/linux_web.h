@@ -10,6 +10,7 @@
 
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,13 +52,20 @@ class WebRuntime {
   Player TakePlayer();
   void Attach(int id, LinuxFlash* player);
   void Detach(int id);
+  // Hands a movie to a player's page: at once if its emulator is ready,
+  // else the moment it says so. A page still loading would lose a script
+  // run in it now, and one loading the emulator would begin the movie on an
+  // instance being replaced.
+  void Play(int id, WebKitWebView* view, const std::string& script);
 
   static constexpr const char* kScheme = "tarnhold-player";
 
  private:
   Player NewPlayer();
   bool Known(int id) const;
-  static void OnPlayerMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result, gpointer id);
+  static void OnPlayerMessage(WebKitUserContentManager* content, WebKitJavascriptResult* result,
+                              gpointer self);
+  void Ready(int id);
 
   static void Serve(WebKitURISchemeRequest* request, gpointer self);
   void Serve(WebKitURISchemeRequest* request);
@@ -70,6 +78,12 @@ class WebRuntime {
   // process.
   WebKitWebView* first_ = nullptr;
   std::map<int, LinuxFlash*> players_;
+  std::set<int> ready_;  // players whose emulator has said it is ready
+  struct Pending {
+    WebKitWebView* view;
+    std::string script;
+  };
+  std::map<int, Pending> pending_;  // movies waiting for their player
   std::optional<Player> spare_;
   int nextPlayer_ = 1;
   // The emulator's renderer for this machine's GL, chosen at the first player.
