@@ -80,7 +80,7 @@ class WebRuntime {
   std::map<int, LinuxFlash*> players_;
   std::set<int> ready_;  // players whose emulator has said it is ready
   struct Pending {
-    WebKitWebView* view;
+    WebKitWebView* view = nullptr;
     std::string script;
   };
   std::map<int, Pending> pending_;  // movies waiting for their player
