@@ -1,6 +1,9 @@
 #pragma once
 // Downloads and the executable's embedded resources.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +23,24 @@ class Downloads {
   // the first part of a body cut short. Throws when there was no answer at
   // all or the file could not be written.
   virtual DownloadResult Fetch(const std::string& url, const std::string& path) = 0;
+
+  // A time by which every download begun from now on has ended, whatever
+  // the server does: the rules of one download (the silence and the
+  // low-speed limits) bound none of several in a row, nor a server that
+  // sends just enough to keep one alive. Without one, only those rules hold.
+  void SetDeadline(std::optional<std::chrono::steady_clock::time_point> deadline) { deadline_ = deadline; }
+
+ protected:
+  // Milliseconds left before the deadline (0 once it has passed), or none.
+  std::optional<std::int64_t> MillisecondsLeft() const {
+    if (!deadline_) return std::nullopt;
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - std::chrono::steady_clock::now());
+    return std::max<std::int64_t>(left.count(), 0);
+  }
+
+ private:
+  std::optional<std::chrono::steady_clock::time_point> deadline_;
 };
 
 class Resources {

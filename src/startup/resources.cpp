@@ -1,4 +1,5 @@
 // The data folder's files and the Flash check.
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -88,7 +89,17 @@ void StoreDownload(platform::Context& ctx, const std::string& url, const std::st
 
 }  // namespace
 
+// The start-up's downloads share one deadline, so that the login screen
+// shows within 75 s of the start whatever the content server does.
+constexpr std::chrono::seconds kDownloadsWithin{60};
+
 void Form1::SetupClient() {
+  platform::Downloads& downloads = ctx_.Download();
+  downloads.SetDeadline(std::chrono::steady_clock::now() + kDownloadsWithin);
+  struct Clear {
+    platform::Downloads& downloads;
+    ~Clear() { downloads.SetDeadline(std::nullopt); }
+  } clear{downloads};
   ResumeNext([&] { EnsureLocalFile("BG", "\\bg.png", "/microClient/bg.png"); });
   ResumeNext([&] { EnsureLocalFile("KESTRUNE", "\\Kestrune.lib", "/bin/Kestrune.swf"); });
   // Exact and case-sensitive: the installed copy in the data folder skips it.

@@ -99,6 +99,10 @@ DownloadResult LinuxDownloads::Fetch(const std::string& url, const std::string& 
   // Less than 1 KiB in 30 s is a failure: a trickle is never silent.
   Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 35L));
   Set(curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, 30L));
+  if (const auto left = MillisecondsLeft()) {
+    if (*left == 0) throw Error("no time is left for downloads: " + url);
+    Set(curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(*left)));  // NOLINT(google-runtime-int)
+  }
   // The GUI runs other threads; curl must not touch signals to time out.
   Set(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
   Set(curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &WriteBody));

@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
+#include <optional>
 #include <utility>
 
 namespace tarnhold::platform::win32 {
@@ -79,8 +81,9 @@ std::int64_t ContentLengthOf(HINTERNET request) {
 // for each read of the body, so it is the longest a transfer may stand still.
 constexpr DWORD kTimeoutMs = 30000;
 
-void Bound(HINTERNET handle) {
+void Bound(HINTERNET handle, std::optional<std::int64_t> left) {
   DWORD timeout = kTimeoutMs;
+  if (left) timeout = static_cast<DWORD>(std::clamp<std::int64_t>(*left, 1, kTimeoutMs));
   for (const int option :
        {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
     if (!::InternetSetOptionW(handle, static_cast<DWORD>(option), &timeout, sizeof timeout)) {
@@ -124,7 +127,8 @@ bool IsHttps(const std::wstring& url) {
 // The request is made by hand rather than by InternetOpenUrl so that its own
 // handle carries the limits before anything is sent: a request does not
 // always take them from its session (Wine's does not).
-UniqueInternet OpenOne(HINTERNET session, const std::wstring& url, UniqueInternet& connection) {
+UniqueInternet OpenOne(HINTERNET session, const std::wstring& url, UniqueInternet& connection,
+                       std::optional<std::int64_t> left) {
   URL_COMPONENTSW parts{};
   parts.dwStructSize = sizeof parts;
   parts.dwHostNameLength = 1;
@@ -147,7 +151,7 @@ UniqueInternet OpenOne(HINTERNET session, const std::wstring& url, UniqueInterne
   UniqueInternet request(::HttpOpenRequestW(connection.get(), L"GET", object.empty() ? L"/" : object.c_str(),
                                             nullptr, nullptr, nullptr, flags, 0));
   if (!request) RaiseLastError("HttpOpenRequest");
-  Bound(request.get());
+  Bound(request.get(), left);
   if (!::HttpSendRequestW(request.get(), nullptr, 0, nullptr, 0)) RaiseLastError("HttpSendRequest");
   return request;
 }
@@ -155,9 +159,11 @@ UniqueInternet OpenOne(HINTERNET session, const std::wstring& url, UniqueInterne
 // What is queried afterwards is the last answer. A redirect from https to
 // plain http is refused: what was asked for over a checked connection must
 // not come over an unchecked one.
-UniqueInternet OpenRequest(HINTERNET session, std::wstring url, UniqueInternet& connection) {
+UniqueInternet OpenRequest(HINTERNET session, std::wstring url, UniqueInternet& connection,
+                           const std::function<std::optional<std::int64_t>()>& left) {
   for (int redirects = 0;; ++redirects) {
-    UniqueInternet request = OpenOne(session, url, connection);
+    if (left() == 0) throw Error("no time is left for downloads: " + Utf8(url));
+    UniqueInternet request = OpenOne(session, url, connection, left());
     if (!IsRedirect(StatusOf(request.get()))) return request;
     if (redirects == kMaxRedirects) throw Error("too many redirects: " + Utf8(url));
     std::wstring next = LocationOf(request.get(), url);
@@ -185,7 +191,8 @@ DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& 
   UniqueInternet session(::InternetOpenW(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session) RaiseLastError("InternetOpen");
   UniqueInternet connection;
-  UniqueInternet request = OpenRequest(session.get(), Wide(url), connection);
+  const auto left = [this] { return MillisecondsLeft(); };
+  UniqueInternet request = OpenRequest(session.get(), Wide(url), connection, left);
 
   DownloadResult result;
   result.status = StatusOf(request.get());
@@ -203,6 +210,11 @@ DownloadResult Win32Downloads::Fetch(const std::string& url, const std::string& 
   for (;;) {
     // What is there, not a whole buffer: a read of a full buffer waits for
     // all of it, and a trickle would hold it for hours.
+    // Each wait for more ends by the deadline at the latest.
+    if (const auto remaining = left()) {
+      if (*remaining == 0) throw Error("no time is left for downloads: " + url);
+      Bound(request.get(), remaining);
+    }
     DWORD available = 0;
     if (!::InternetQueryDataAvailable(request.get(), &available, 0, 0)) available = 1;
     DWORD got = 0;

@@ -37,7 +37,7 @@ class DownloadTest : public SystemTest {
               R"( "/lost.swf": {"redirect": "/nowhere.swf"}, "/denied": {"status": 403},)"
               R"( "/game/silent.swf": {"silent": true}, "/game/stalled.swf": {"stall": 1000},)"
               R"( "/loop.swf": {"redirect": "/loop.swf"}, "/game/trickle.swf": {"trickle_ms": 100},)"
-              R"( "/game/chunked.swf": {"chunked_cut": 1000}})");
+              R"( "/game/chunked.swf": {"chunked_cut": 1000}, "/game/steady.swf": {"trickle_ms": 20}})");
     for (const char* copy : {"cut.swf", "silent.swf", "stalled.swf", "chunked.swf"}) {
       std::filesystem::copy_file(serverRoot_ + "/files/game/main.swf", serverRoot_ + "/files/game/" + copy);
     }
@@ -186,6 +186,24 @@ TEST_F(DownloadTest, ARedirectLoopATrickleAndACutChunkedBodyEachFail) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_LT(seconds, 45.0);
   std::printf("the trickle ended %.1f s after it started\n", seconds);
+}
+
+// A server that sends just enough that no rule of one download ends it (50
+// bytes a second: whole in 100 s): the deadline ends it, and once it has
+// passed no download begins.
+TEST_F(DownloadTest, ADeadlineEndsADownloadThatIsKeptJustAlive) {
+  WriteText(serverRoot_ + "/files/game/steady.swf", Pattern(5000));
+  LinuxDownloads downloads(System().paths());
+  downloads.SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(3));
+  const auto start = std::chrono::steady_clock::now();
+  bool whole = false;
+  try {
+    whole = downloads.Fetch(base_ + "/game/steady.swf", "C:\\Veltrotarn\\steady").received == 5000;
+  } catch (const Error&) {
+  }
+  EXPECT_FALSE(whole);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 20.0);
+  EXPECT_THROW(downloads.Fetch(base_ + "/game/main.swf", "C:\\Veltrotarn\\after"), Error);
 }
 
 // Over https with a certificate made now for 127.0.0.1: trusted, the file

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -384,6 +385,26 @@ TEST_F(Download, ASlowAnswerIsWaitedForToTheEnd) {
   EXPECT_EQ(result.status, 200);
   EXPECT_EQ(result.received, body.size());
   EXPECT_TRUE(ReadBytes(target) == body);
+}
+
+// A server that sends just enough that no rule of one download ends it (50
+// bytes a second: whole in 100 s): the deadline ends it, and once it has
+// passed no download begins.
+TEST_F(Download, ADeadlineEndsADownloadThatIsKeptJustAlive) {
+  Serve(L"steady.swf", PseudoRandom(5000, 9));
+  Rules(R"({"/steady.swf": {"trickle_ms": 20}})");
+  const std::wstring target = folder + L"\x.download";
+  downloads.SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(3));
+  const LARGE_INTEGER start = Now();
+  bool whole = false;
+  try {
+    whole = Fetch("/steady.swf", target).received == 5000;
+  } catch (const platform::Error&) {
+  }
+  EXPECT_FALSE(whole);
+  EXPECT_LT(SecondsSince(start), 20.0) << "the deadline did not end the download";
+  EXPECT_THROW(Fetch("/steady.swf", target), platform::Error);
+  downloads.SetDeadline(std::nullopt);
 }
 
 // --- Resources -------------------------------------------------------------------
