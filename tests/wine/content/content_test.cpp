@@ -393,7 +393,7 @@ TEST_F(Download, ASlowAnswerIsWaitedForToTheEnd) {
 TEST_F(Download, ADeadlineEndsADownloadThatIsKeptJustAlive) {
   Serve(L"steady.swf", PseudoRandom(5000, 9));
   Rules(R"({"/steady.swf": {"trickle_ms": 20}})");
-  const std::wstring target = folder + L"\x.download";
+  const std::wstring target = folder + L"\\x.download";
   downloads.SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(3));
   const LARGE_INTEGER start = Now();
   bool whole = false;
