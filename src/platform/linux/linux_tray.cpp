@@ -17,7 +17,6 @@ namespace {
 constexpr int kAdd = 0;
 constexpr int kModify = 1;
 constexpr int kDelete = 2;
-constexpr int kLeftButtonUp = 0x202;
 
 }  // namespace
 
@@ -141,7 +140,7 @@ void TrayIcon::HostLost() {
 void TrayIcon::Activate() {
   Log("tray-activated", "");
   LinuxWindow* window = runtime_.Find(window_);
-  if (window != nullptr) window->TrayCallback(kLeftButtonUp);
+  if (window != nullptr) window->TrayCallback(kTrayClick);
 }
 
 }  // namespace tarnhold::platform::linux_backend

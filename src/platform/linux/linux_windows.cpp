@@ -18,7 +18,6 @@ namespace tarnhold::platform::linux_backend {
 namespace {
 
 constexpr double kTwipsPerPixel = 15.0;
-constexpr int kLeftButtonUp = 0x202;  // the tray icon's click, as its callback carries it
 
 const char* CursorName(MousePointer pointer) {
   switch (pointer) {
@@ -546,7 +545,7 @@ gboolean LinuxWindow::OnState(GtkWidget*, GdkEventWindowState* event, gpointer s
     if (!iconic) {
       window->minimizedForTray_ = false;
       Log("tray-stand-in-restored", window->name_);
-      window->TrayCallback(kLeftButtonUp);
+      window->TrayCallback(kTrayClick);
     }
     return FALSE;
   }

@@ -20,6 +20,9 @@
 
 namespace tarnhold::platform::linux_backend {
 
+// The tray icon's click as its callback carries it (a left button's release).
+inline constexpr int kTrayClick = 0x202;
+
 class LinuxWindow;
 class LinuxBrowser;
 class LinuxFlash;
