@@ -266,13 +266,15 @@ class LinuxClient : public ::testing::Test {
     }
     return std::nullopt;
   }
-  // The login frame, once drawn: its colour on an opaque pixel.
+  // The login frame, once drawn (its colour on an opaque pixel) and in its
+  // place: it is drawn at the exact centre and moved a pixel after.
   std::optional<x::WindowInfo> Frame() {
     std::optional<x::WindowInfo> frame;
     x::WaitFor(
         [&] {
           frame = Sized(kFrameWidth, kFrameHeight);
-          return frame && x::Near(x::Pixel(frame->geometry.x + 5, frame->geometry.y + 5), kFrameColour) &&
+          return frame && frame->geometry.x == 116 && frame->geometry.y == 86 &&
+                 x::Near(x::Pixel(frame->geometry.x + 5, frame->geometry.y + 5), kFrameColour) &&
                  x::Near(x::Pixel(frame->geometry.x + kFrameWidth - 5, frame->geometry.y + kFrameHeight - 5),
                          kFrameColour);
         },
