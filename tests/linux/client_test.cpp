@@ -516,6 +516,7 @@ TEST_F(LinuxClient, ALoginThatComesWhileThePlayerIsBeingMadePlaysTheMovie) {
       fs::remove_all(fs::path(std::getenv("XDG_DATA_HOME")) / "Veltrotarn");
       Start();
       EXPECT_TRUE(Logged(std::regex("movie-frame \\d+ 24\n"), 60s)) << ReadText(log_);
+      EXPECT_EQ(Occurrences("player-error"), 0) << ReadText(log_);
     }
   }
 }

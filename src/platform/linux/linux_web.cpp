@@ -165,6 +165,14 @@ std::string PlayerPage(const char* renderer) {
          "Array.prototype.slice.call(arguments).map(function(v){return v===undefined?null:String(v);})));};"
          "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
          "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
+         // A player replaced by the next movie can leave an animation frame
+         // behind that it never cancels (one begun while the view was hidden);
+         // the emulator's callback for it has been dropped and throws when it
+         // runs. It belongs to no player any more: it is dropped too.
+         "var frame=window.requestAnimationFrame.bind(window);window.requestAnimationFrame=function(f){"
+         "return frame(function(t){try{f(t);}catch(e){"
+         "if(String(e&&e.message).indexOf('closure invoked recursively or after being dropped')<0)throw e;"
+         "post('player-stale-frame','');}});};"
          "var player=null,ready=false,pending=null,failed=function(e){"
          "post('player-error','the emulator did not start: '+e);};"
          "var "
