@@ -620,6 +620,9 @@ void LinuxFlash::Place() {
   gtk_widget_set_size_request(GTK_WIDGET(player_.view), std::max(pixels_.width, 1),
                               std::max(pixels_.height, 1));
   gtk_layout_move(form_.Surface(), GTK_WIDGET(player_.view), pixels_.x, pixels_.y);
+  Log("player-place", std::to_string(player_.id) + " " + std::to_string(pixels_.x) + "," +
+                          std::to_string(pixels_.y) + " " + std::to_string(pixels_.width) + "x" +
+                          std::to_string(pixels_.height));
 }
 
 // Names as the control's automation interface takes them: in any case.
