@@ -31,6 +31,7 @@ bash tests/linux/e2e/session.sh up "$state/session" --bin build/linux/tests/linu
 . "$state/session/env"
 # shellcheck source=/dev/null
 . build/linux/demo/servers
+: "${content_port:?}" "${login_port:?}"
 display_pids=()
 for part in xvfb compositor shell; do
   [[ -f $state/session/$part.pid ]] && display_pids+=("$(cat "$state/session/$part.pid")")
