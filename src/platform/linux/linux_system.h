@@ -14,6 +14,7 @@
 
 #include "platform/context.h"
 #include "platform/linux/linux_paths.h"
+#include "platform/linux/linux_runner.h"
 
 namespace tarnhold::platform::linux_backend {
 
@@ -97,9 +98,7 @@ class LinuxShell final : public Shell {
  private:
   const PathMap& paths_;
   Places places_;
-  std::mutex runnerLock_;
-  // Our end of the after-end runner's input; -1 until the first command.
-  int runnerInput_ = -1;
+  AfterEndRunner runner_;
 };
 
 // The ANSI code page a Windows system with this locale would have.

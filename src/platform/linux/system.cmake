@@ -13,6 +13,11 @@ add_library(tarnhold_linux_system STATIC
   ${CMAKE_CURRENT_LIST_DIR}/linux_system.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_files.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_shell.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/linux_special_folders.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/linux_desktop_entry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/linux_registry.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/linux_command_line.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/linux_runner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_download.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/ansi_iconv.cpp
 )
