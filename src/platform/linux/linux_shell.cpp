@@ -63,7 +63,7 @@ std::unique_ptr<ScriptShell> LinuxShell::CreateScriptShell() {
 // be created.
 std::string LinuxShell::SpecialFolderPath(std::uintptr_t /*owner*/, int csidl, bool create) {
   constexpr std::size_t kBuffer = 255;
-  const std::string nothing(kBuffer, '\0');
+  std::string nothing(kBuffer, '\0');
   const std::string native = CsidlFolder(places_, csidl);
   if (native.empty()) return nothing;
   if (!IsFolder(native) && !(create && g_mkdir_with_parents(native.c_str(), 0755) == 0 && IsFolder(native))) {
