@@ -1,20 +1,21 @@
 #include "platform/linux/linux_web.h"
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/error.h"
 #include "platform/geometry.h"
+#include "platform/linux/linux_gl_probe.h"
 #include "platform/linux/linux_log.h"
 #include "platform/linux/linux_paths.h"
+#include "platform/linux/linux_player_files.h"
 #include "platform/linux/linux_windows.h"
 
-// The emulator's files, compiled in (ruffle_resources.cmake).
+// The emulator's files, compiled in (ruffle_resources.cmake), and the
+// player's page (player/).
 extern "C" GResource* ruffle_resources_get_resource();
+extern "C" GResource* player_page_get_resource();
 
 namespace tarnhold::platform::linux_backend {
 
@@ -76,123 +77,16 @@ bool True(const std::string& text) { return g_ascii_strcasecmp(text.c_str(), "tr
 std::string MessageText(WebKitJavascriptResult* result) {
   JSCValue* value = webkit_javascript_result_get_js_value(result);
   if (!jsc_value_is_string(value)) return "";
-  gchar* text = jsc_value_to_string(value);
-  std::string out = text != nullptr ? text : "";
-  g_free(text);
-  return out;
+  g_autofree gchar* text = jsc_value_to_string(value);
+  return text != nullptr ? text : "";
 }
 
-const char* MimeOf(const std::string& path) {
-  if (g_str_has_suffix(path.c_str(), ".js")) return "application/javascript";
-  if (g_str_has_suffix(path.c_str(), ".wasm")) return "application/wasm";
-  if (g_str_has_suffix(path.c_str(), ".html")) return "text/html";
-  if (g_str_has_suffix(path.c_str(), ".map")) return "application/json";
-  return "application/octet-stream";
-}
-
-void Fail(WebKitURISchemeRequest* request, const std::string& why) {
-  GError* error = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, why.c_str());
-  webkit_uri_scheme_request_finish_error(request, error);
-  g_error_free(error);
-}
-
-void Answer(WebKitURISchemeRequest* request, GBytes* bytes, const char* mime) {
-  GInputStream* stream = g_memory_input_stream_new_from_bytes(bytes);
-  webkit_uri_scheme_request_finish(request, stream, static_cast<gint64>(g_bytes_get_size(bytes)), mime);
-  g_object_unref(stream);
-  g_bytes_unref(bytes);
-}
-
-// The name of the GL driver that web pages draw with, where Mesa tells it;
-// empty where it does not (another vendor's GL, or none). The display is
-// left initialised: EGL hands one display to every caller asking for the
-// same one, and the web engine's may be it.
-std::string GlDriver() {
-  const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
-  if (client == nullptr || std::strstr(client, "EGL_MESA_platform_surfaceless") == nullptr) return "";
-  auto platformDisplay =
-      reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
-  if (platformDisplay == nullptr) return "";
-  EGLDisplay display = platformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-  if (display == EGL_NO_DISPLAY || eglInitialize(display, nullptr, nullptr) == EGL_FALSE) return "";
-  const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
-  if (extensions == nullptr || std::strstr(extensions, "EGL_MESA_query_driver") == nullptr) return "";
-  auto driverName =
-      reinterpret_cast<PFNEGLGETDISPLAYDRIVERNAMEPROC>(eglGetProcAddress("eglGetDisplayDriverName"));
-  const char* name = driverName != nullptr ? driverName(display) : nullptr;
-  return name != nullptr ? name : "";
-}
-
-// With a graphics card, the emulator's own WebGL renderer: its wgpu one
-// builds its pipelines anew for every movie, since each load makes a new
-// instance, and that held the first frame some 0.6 s after the hand-over.
-// Mesa's software rasterizers (swrast, kms_swrast) draw WebGL on the
-// processor too, behind an emulation of a card; there the canvas renderer
-// draws on the processor directly, for some 80 MiB less while a movie plays
-// and a sooner first frame. The emulator falls back to the others where the
-// one asked for is missing.
-const char* RendererFor(const std::string& glDriver) {
-  return glDriver.find("swrast") != std::string::npos ? "canvas" : "webgl";
-}
-
-// The player's page. It loads the emulator and has it compile its
-// WebAssembly on a movie of no frames but one empty one, then plays the
-// movie tarnholdPlay hands it: the same page for a spare player and for the
-// player of a control.
-//
-// The policy lets no javascript: address run: a movie's getURL to one
-// would call into a page of its own game that is not there, and the page
-// would raise the error. The Flash control's own container answers no such
-// call either. ExternalInterface.call goes through the emulator, which
-// hands the movie undefined for a function the page lacks; the emulator
-// needs eval for it, and for its WebAssembly.
-std::string PlayerPage(const char* renderer) {
+// Read by the page before ruffle.js: where the emulator finds its
+// WebAssembly, and the renderer that suits this machine.
+std::string ConfigScript(const char* renderer) {
   const std::string ruffle = std::string(WebRuntime::kScheme) + "://player/ruffle/";
-  // Where the emulator finds its WebAssembly is read as ruffle.js loads.
-  const std::string config = "{publicPath:" + JsString(ruffle) +
-                             R"(,polyfills:false,logLevel:"warn",preferredRenderer:)" + JsString(renderer) +
-                             "}";
-  return "<!doctype html><html><head><meta charset=\"utf-8\">"
-         "<meta http-equiv=\"Content-Security-Policy\" content=\"script-src 'self' 'nonce-player' "
-         "'unsafe-eval' 'wasm-unsafe-eval'\"><style>"
-         "html,body{margin:0;width:100%;height:100%;overflow:hidden;background:#000}"
-         "#stage,ruffle-player{display:block;width:100%;height:100%}</style></head><body>"
-         "<div id=\"stage\"></div><script nonce=\"player\">"
-         "var "
-         "post=function(kind,text){try{window.webkit.messageHandlers.tarnhold.postMessage(kind+'\\t'+text);}"
-         "catch(e){}};"
-         "window.tarnholdMovieStarted=function(){post('movie-started',JSON.stringify("
-         "Array.prototype.slice.call(arguments).map(function(v){return v===undefined?null:String(v);})));};"
-         "window.tarnholdMovieFrame=function(n){post('movie-frame',String(n));};"
-         "window.addEventListener('error',function(e){post('player-error',String(e.message));});"
-         // A player replaced by the next movie can leave an animation frame
-         // behind that it never cancels (one begun while the view was hidden);
-         // the emulator's callback for it has been dropped and throws when it
-         // runs. It belongs to no player any more: it is dropped too.
-         "var frame=window.requestAnimationFrame.bind(window);window.requestAnimationFrame=function(f){"
-         "return frame(function(t){try{f(t);}catch(e){"
-         "if(String(e&&e.message).indexOf('closure invoked recursively or after being dropped')<0)throw e;"
-         "post('player-stale-frame','');}});};"
-         "var player=null,ready=false,pending=null,failed=function(e){"
-         "post('player-error','the emulator did not start: '+e);};"
-         "var "
-         "play=function(options){player.ruffle().load(options).then(function(){post('player-loaded','');},"
-         "failed);};"
-         "window.tarnholdPlay=function(options){if(ready){play(options);}else{pending=options;}};"
-         "window.RufflePlayer=window.RufflePlayer||{};window.RufflePlayer.config=" +
-         config +
-         ";var emulator=document.createElement('script');emulator.src=" + JsString(ruffle + "ruffle.js") +
-         ";emulator.onerror=function(){post('player-error','the emulator (ruffle.js) did not load');};"
-         "emulator.onload=function(){"
-         "try{player=window.RufflePlayer.newest().createPlayer();"
-         "document.getElementById('stage').appendChild(player);"
-         // FWS 10, 17 bytes, a zero stage, 24 fps, one frame: ShowFrame, End.
-         "player.ruffle().load({data:[70,87,83,10,17,0,0,0,0,0,24,1,0,64,0,0,0],autoplay:'off',"
-         "splashScreen:false,unmuteOverlay:'hidden'}).then(function(){ready=true;post('player-ready','');"
-         "if(pending){play(pending);pending=null;}},failed);"
-         "}catch(e){failed(e);}};"
-         "document.head.appendChild(emulator);"
-         "</script></body></html>";
+  return "window.RufflePlayer={config:{publicPath:" + JsString(ruffle) +
+         R"(,polyfills:false,logLevel:"warn",preferredRenderer:)" + JsString(renderer) + "}};";
 }
 
 }  // namespace
@@ -203,38 +97,36 @@ WebRuntime::WebRuntime() : context_(webkit_web_context_new()) {
   // Ruffle reads the page's languages to pick its own, and fails under the
   // C locale that a service or test environment may have.
   const gchar* languages[] = {"en-US", "en", nullptr};
-  webkit_web_context_set_preferred_languages(context_, languages);
-  webkit_web_context_register_uri_scheme(context_, kScheme, &WebRuntime::Serve, this, nullptr);
-  WebKitSecurityManager* security = webkit_web_context_get_security_manager(context_);
+  webkit_web_context_set_preferred_languages(context_.get(), languages);
+  webkit_web_context_register_uri_scheme(context_.get(), kScheme, &WebRuntime::Serve, this, nullptr);
+  WebKitSecurityManager* security = webkit_web_context_get_security_manager(context_.get());
   // The emulator fetches its WebAssembly from its own origin, which must be
   // a secure one for that.
   webkit_security_manager_register_uri_scheme_as_secure(security, kScheme);
   webkit_security_manager_register_uri_scheme_as_cors_enabled(security, kScheme);
 }
 
+// The spare player and the first view go before the context they belong to.
 WebRuntime::~WebRuntime() {
-  if (spare_) {
-    g_object_unref(spare_->view);
-    g_object_unref(spare_->content);
-  }
-  if (first_ != nullptr) g_object_unref(first_);
-  g_object_unref(context_);
+  spare_.reset();
+  first_.reset();
 }
 
 WebKitWebView* WebRuntime::NewView(WebKitUserContentManager* content) {
   // A related view takes its context from the view it is related to, and
   // WebKit rejects the context given beside it with a critical warning.
-  auto* view = first_ == nullptr ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_,
-                                                                "user-content-manager", content, nullptr))
-                                 : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", first_,
-                                                                "user-content-manager", content, nullptr));
+  auto* view = first_ == nullptr
+                   ? WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context_.get(),
+                                                  "user-content-manager", content, nullptr))
+                   : WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", first_.get(),
+                                                  "user-content-manager", content, nullptr));
   g_object_ref_sink(view);
-  if (first_ == nullptr) first_ = WEBKIT_WEB_VIEW(g_object_ref(view));
+  if (first_ == nullptr) first_.reset(WEBKIT_WEB_VIEW(g_object_ref(view)));
   return view;
 }
 
 void WebRuntime::ClearBrowsingData() {
-  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(context_);
+  WebKitWebsiteDataManager* data = webkit_web_context_get_website_data_manager(context_.get());
   webkit_website_data_manager_clear(data, WEBKIT_WEBSITE_DATA_ALL, 0, nullptr, nullptr, nullptr);
 }
 
@@ -268,7 +160,7 @@ void WebRuntime::PreparePlayer() {
 }
 
 WebRuntime::Player WebRuntime::TakePlayer() {
-  Player player = spare_ ? *spare_ : NewPlayer();
+  Player player = spare_ ? std::move(*spare_) : NewPlayer();
   spare_.reset();
   return player;
 }
@@ -276,24 +168,26 @@ WebRuntime::Player WebRuntime::TakePlayer() {
 WebRuntime::Player WebRuntime::NewPlayer() {
   Player player;
   player.id = nextPlayer_++;
-  player.content = webkit_user_content_manager_new();
-  webkit_user_content_manager_register_script_message_handler(player.content, "tarnhold");
-  g_signal_connect(player.content, "script-message-received::tarnhold",
-                   G_CALLBACK(&WebRuntime::OnPlayerMessage), this);
-  g_object_set_data(G_OBJECT(player.content), "tarnhold-player", GINT_TO_POINTER(player.id));
+  player.content.reset(webkit_user_content_manager_new());
+  WebKitUserContentManager* content = player.content.get();
+  webkit_user_content_manager_register_script_message_handler(content, "tarnhold");
+  g_signal_connect(content, "script-message-received::tarnhold", G_CALLBACK(&WebRuntime::OnPlayerMessage),
+                   this);
+  g_object_set_data(G_OBJECT(content), "tarnhold-player", GINT_TO_POINTER(player.id));
   if (renderer_ == nullptr) {
     const std::string driver = GlDriver();
     renderer_ = RendererFor(driver);
     Log("player-renderer", std::string(renderer_) + " " + (driver.empty() ? "?" : driver));
   }
-  player.view = NewView(player.content);
-  WebKitSettings* settings = webkit_web_view_get_settings(player.view);
+  player.view.reset(NewView(content));
+  WebKitWebView* view = player.view.get();
+  WebKitSettings* settings = webkit_web_view_get_settings(view);
   webkit_settings_set_enable_webaudio(settings, TRUE);
   GdkRGBA black{0, 0, 0, 1};
-  webkit_web_view_set_background_color(player.view, &black);
+  webkit_web_view_set_background_color(view, &black);
   Log("player-prepare", std::to_string(player.id));
   const std::string page = std::string(kScheme) + "://player/" + std::to_string(player.id) + "/";
-  webkit_web_view_load_uri(player.view, page.c_str());
+  webkit_web_view_load_uri(view, page.c_str());
   return player;
 }
 
@@ -314,89 +208,54 @@ void WebRuntime::Serve(WebKitURISchemeRequest* request, gpointer self) {
   static_cast<WebRuntime*>(self)->Serve(request);
 }
 
-// tarnhold-player://player/ruffle/<file>: the emulator's own files;
-// tarnhold-player://player/<id>/ and .../<id>/movie: one control's page and
-// its movie. Nothing else, and no path that leads out of those. All of it
-// on one origin: the emulator fetches its WebAssembly and the movie with
-// the page's own, and no CORS headers are needed.
+// The scheme's addresses: linux_player_files.h.
 void WebRuntime::Serve(WebKitURISchemeRequest* request) {
-  const std::string uri = webkit_uri_scheme_request_get_uri(request);
-  const std::string prefix = std::string(kScheme) + "://";
-  std::string rest = uri.substr(std::min(uri.size(), prefix.size()));
-  const std::size_t query = rest.find_first_of("?#");
-  if (query != std::string::npos) rest.resize(query);
-  if (rest.rfind("player/", 0) != 0) {
-    Fail(request, "no such file");
-    return;
-  }
-  rest = rest.substr(7);
-  if (rest.rfind("ruffle/", 0) == 0) {
-    const std::string file = rest.substr(7);
-    if (file.empty() || file.find('/') != std::string::npos || file.find("..") != std::string::npos) {
-      Fail(request, "no such file");
-      return;
-    }
-    ServeEmulator(request, file);
-    return;
-  }
-  {
-    const std::string& tail = rest;
-    const std::size_t slash = tail.find('/');
-    const int id = std::atoi(tail.substr(0, slash).c_str());
-    if (!Known(id) || slash == std::string::npos) {
-      Fail(request, "no such player");
-      return;
-    }
-    const std::string what = tail.substr(slash + 1);
-    if (what.empty()) {
-      const std::string page = PlayerPage(renderer_);
-      Answer(request, g_bytes_new(page.data(), page.size()), "text/html");
-      return;
-    }
-    const auto it = players_.find(id);
-    if (what == "movie" && it != players_.end()) {
-      gchar* bytes = nullptr;
-      gsize size = 0;
-      if (!g_file_get_contents(it->second->MoviePath().c_str(), &bytes, &size, nullptr)) {
-        Fail(request, "the movie cannot be read");
-        return;
+  const PlayerAddress address = ParsePlayerAddress(kScheme, webkit_uri_scheme_request_get_uri(request));
+  std::string why;
+  switch (address.kind) {
+    case PlayerAddress::Kind::kEmulator:
+      // A file the program lacks leaves the player without its emulator: the
+      // trace says which, where the page alone would show nothing.
+      if (!AnswerResource(request, ruffle_resources_get_resource(), kRuffleResources + address.file, why)) {
+        Log("player-error", PlayerOf(webkit_uri_scheme_request_get_web_view(request)) + " the emulator's " +
+                                address.file + " is not in this program: " + why);
+        Fail(request, "no such file");
       }
-      Answer(request, g_bytes_new_take(bytes, size), "application/x-shockwave-flash");
+      return;
+    case PlayerAddress::Kind::kPageFile:
+      if (address.file == "config.js") {
+        Answer(request, ConfigScript(renderer_ != nullptr ? renderer_ : "canvas"), "application/javascript");
+      } else if (!AnswerResource(request, player_page_get_resource(), "/tarnhold/player/" + address.file,
+                                 why)) {
+        Fail(request, "no such file");
+      }
+      return;
+    case PlayerAddress::Kind::kPage:
+      if (!Known(address.id) ||
+          !AnswerResource(request, player_page_get_resource(), "/tarnhold/player/index.html", why)) {
+        Fail(request, "no such player");
+      }
+      return;
+    case PlayerAddress::Kind::kMovie: {
+      const auto it = players_.find(address.id);
+      if (it == players_.end()) {
+        Fail(request, "no such player");
+      } else if (!AnswerFile(request, it->second->MoviePath(), "application/x-shockwave-flash")) {
+        Fail(request, "the movie cannot be read");
+      }
       return;
     }
+    case PlayerAddress::Kind::kNone:
+      break;
   }
   Fail(request, "no such file");
-}
-
-// Streamed, so that the WebAssembly is inflated off the GUI thread as the
-// engine reads it. A file the program lacks leaves the player without its
-// emulator: the trace says which, where the page alone would show nothing.
-void WebRuntime::ServeEmulator(WebKitURISchemeRequest* request, const std::string& file) {
-  GResource* bundle = ruffle_resources_get_resource();
-  const std::string path = kRuffleResources + file;
-  gsize size = 0;
-  GError* error = nullptr;
-  GInputStream* stream = nullptr;
-  if (g_resource_get_info(bundle, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &size, nullptr, &error) !=
-      FALSE) {
-    stream = g_resource_open_stream(bundle, path.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE, &error);
-  }
-  if (stream == nullptr) {
-    Log("player-error", PlayerOf(webkit_uri_scheme_request_get_web_view(request)) + " the emulator's " +
-                            file + " is not in this program: " + (error != nullptr ? error->message : ""));
-    if (error != nullptr) g_error_free(error);
-    Fail(request, "no such file");
-    return;
-  }
-  webkit_uri_scheme_request_finish(request, stream, static_cast<gint64>(size), MimeOf(file));
-  g_object_unref(stream);
 }
 
 std::string WebRuntime::PlayerOf(WebKitWebView* view) const {
   for (const auto& [id, player] : players_) {
     if (player->View() == view) return std::to_string(id);
   }
-  return spare_ && spare_->view == view ? std::to_string(spare_->id) : "?";
+  return spare_ && spare_->view.get() == view ? std::to_string(spare_->id) : "?";
 }
 
 // --- The browser control ----------------------------------------------------------
@@ -408,31 +267,31 @@ LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name,
       trace_(form.Name() + "." + name_),
       events_(events),
       content_(webkit_user_content_manager_new()),
-      view_(web.NewView(content_)) {
+      view_(web.NewView(content_.get())) {
+  WebKitUserContentManager* content = content_.get();
+  WebKitWebView* view = view_.get();
   WebKitUserScript* script =
       webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
-  webkit_user_content_manager_add_script(content_, script);
+  webkit_user_content_manager_add_script(content, script);
   webkit_user_script_unref(script);
-  webkit_user_content_manager_register_script_message_handler(content_, "tarnhold");
-  g_signal_connect(content_, "script-message-received::tarnhold", G_CALLBACK(&LinuxBrowser::OnMessage), this);
-  g_signal_connect(view_, "decide-policy", G_CALLBACK(&LinuxBrowser::OnPolicy), this);
-  g_signal_connect(view_, "load-changed", G_CALLBACK(&LinuxBrowser::OnLoad), this);
-  g_signal_connect(view_, "load-failed", G_CALLBACK(&LinuxBrowser::OnFailed), this);
-  g_signal_connect(view_, "script-dialog", G_CALLBACK(&LinuxBrowser::OnDialog), this);
-  g_signal_connect(view_, "map", G_CALLBACK(&LinuxBrowser::OnMap), this);
-  gtk_widget_set_size_request(GTK_WIDGET(view_), pixels.width, pixels.height);
-  gtk_layout_put(form.Surface(), GTK_WIDGET(view_), pixels.x, pixels.y);
-  gtk_widget_show(GTK_WIDGET(view_));
+  webkit_user_content_manager_register_script_message_handler(content, "tarnhold");
+  g_signal_connect(content, "script-message-received::tarnhold", G_CALLBACK(&LinuxBrowser::OnMessage), this);
+  g_signal_connect(view, "decide-policy", G_CALLBACK(&LinuxBrowser::OnPolicy), this);
+  g_signal_connect(view, "load-changed", G_CALLBACK(&LinuxBrowser::OnLoad), this);
+  g_signal_connect(view, "load-failed", G_CALLBACK(&LinuxBrowser::OnFailed), this);
+  g_signal_connect(view, "script-dialog", G_CALLBACK(&LinuxBrowser::OnDialog), this);
+  g_signal_connect(view, "map", G_CALLBACK(&LinuxBrowser::OnMap), this);
+  gtk_widget_set_size_request(GTK_WIDGET(view), pixels.width, pixels.height);
+  gtk_layout_put(form.Surface(), GTK_WIDGET(view), pixels.x, pixels.y);
+  gtk_widget_show(GTK_WIDGET(view));
 }
 
 LinuxBrowser::~LinuxBrowser() {
-  g_signal_handlers_disconnect_by_data(view_, this);
-  g_signal_handlers_disconnect_by_data(content_, this);
-  webkit_web_view_stop_loading(view_);
-  gtk_widget_destroy(GTK_WIDGET(view_));
-  g_object_unref(view_);
-  g_object_unref(content_);
+  g_signal_handlers_disconnect_by_data(view_.get(), this);
+  g_signal_handlers_disconnect_by_data(content_.get(), this);
+  webkit_web_view_stop_loading(view_.get());
+  gtk_widget_destroy(GTK_WIDGET(view_.get()));
 }
 
 void LinuxBrowser::Navigate2(const std::string& url) {
@@ -440,18 +299,18 @@ void LinuxBrowser::Navigate2(const std::string& url) {
     deferred_.push_back(url);
     return;
   }
-  webkit_web_view_load_uri(view_, url.c_str());
+  webkit_web_view_load_uri(view_.get(), url.c_str());
 }
 
 std::string LinuxBrowser::LocationURL() const {
-  const gchar* uri = webkit_web_view_get_uri(view_);
+  const gchar* uri = webkit_web_view_get_uri(view_.get());
   return uri != nullptr ? uri : "";
 }
 
-bool LinuxBrowser::Visible() const { return gtk_widget_get_visible(GTK_WIDGET(view_)) != FALSE; }
+bool LinuxBrowser::Visible() const { return gtk_widget_get_visible(GTK_WIDGET(view_.get())) != FALSE; }
 
 void LinuxBrowser::SetVisible(bool visible) {
-  gtk_widget_set_visible(GTK_WIDGET(view_), visible ? TRUE : FALSE);
+  gtk_widget_set_visible(GTK_WIDGET(view_.get()), visible ? TRUE : FALSE);
 }
 
 // The body's "scroll" attribute is an old engine's; this one hides the
@@ -464,7 +323,8 @@ void LinuxBrowser::SetBody(const std::string& name, const std::string& valueScri
                              "if(n.toLowerCase()==='scroll'&&String(v).toLowerCase()==='no'){"
                              "b.style.overflow='hidden';document.documentElement.style.overflow='hidden';}"
                              "if(n.toLowerCase()==='border')b.style.border=String(v)==='0'?'none':'';})();";
-  webkit_web_view_evaluate_javascript(view_, script.c_str(), -1, nullptr, nullptr, nullptr, nullptr, nullptr);
+  webkit_web_view_evaluate_javascript(view_.get(), script.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr);
 }
 
 void LinuxBrowser::SetBodyAttribute(const std::string& name, const std::string& textValue) {
@@ -560,7 +420,7 @@ void LinuxBrowser::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   } else if (kind == "painted") {
     Log("painted", browser->trace_ + " " + url);
     browser->painted_ = true;
-    if (gtk_widget_get_mapped(GTK_WIDGET(browser->view_)) != FALSE) browser->web_.PreparePlayer();
+    if (gtk_widget_get_mapped(GTK_WIDGET(browser->view_.get())) != FALSE) browser->web_.PreparePlayer();
   }
 }
 
@@ -585,16 +445,16 @@ LinuxFlash::LinuxFlash(WebRuntime& web, LinuxWindow& form, std::string name)
 LinuxFlash::~LinuxFlash() {
   if (player_.view == nullptr) return;
   web_.Detach(player_.id);
-  webkit_web_view_stop_loading(player_.view);
-  gtk_widget_destroy(GTK_WIDGET(player_.view));
-  g_object_unref(player_.view);
-  g_object_unref(player_.content);
+  webkit_web_view_stop_loading(player_.view.get());
+  gtk_widget_destroy(GTK_WIDGET(player_.view.get()));
+  player_.view.reset();
+  player_.content.reset();
   Log("player-destroyed", std::to_string(player_.id));
 }
 
 void LinuxFlash::SetVisible(bool visible) {
   visible_ = visible;
-  if (player_.view != nullptr) gtk_widget_set_visible(GTK_WIDGET(player_.view), visible ? TRUE : FALSE);
+  if (player_.view != nullptr) gtk_widget_set_visible(GTK_WIDGET(player_.view.get()), visible ? TRUE : FALSE);
 }
 
 void LinuxFlash::SetExtent(const std::string& property, double twips) {
@@ -617,9 +477,9 @@ void LinuxFlash::SetExtent(const std::string& property, double twips) {
 
 void LinuxFlash::Place() {
   if (player_.view == nullptr) return;
-  gtk_widget_set_size_request(GTK_WIDGET(player_.view), std::max(pixels_.width, 1),
+  gtk_widget_set_size_request(GTK_WIDGET(player_.view.get()), std::max(pixels_.width, 1),
                               std::max(pixels_.height, 1));
-  gtk_layout_move(form_.Surface(), GTK_WIDGET(player_.view), pixels_.x, pixels_.y);
+  gtk_layout_move(form_.Surface(), GTK_WIDGET(player_.view.get()), pixels_.x, pixels_.y);
   Log("player-place", std::to_string(player_.id) + " " + std::to_string(pixels_.x) + "," +
                           std::to_string(pixels_.y) + " " + std::to_string(pixels_.width) + "x" +
                           std::to_string(pixels_.height));
@@ -668,12 +528,12 @@ void LinuxFlash::Start() {
   if (player_.view == nullptr) {
     player_ = web_.TakePlayer();
     web_.Attach(player_.id, this);
-    gtk_layout_put(form_.Surface(), GTK_WIDGET(player_.view), pixels_.x, pixels_.y);
+    gtk_layout_put(form_.Surface(), GTK_WIDGET(player_.view.get()), pixels_.x, pixels_.y);
     Place();
-    gtk_widget_set_visible(GTK_WIDGET(player_.view), visible_ ? TRUE : FALSE);
+    gtk_widget_set_visible(GTK_WIDGET(player_.view.get()), visible_ ? TRUE : FALSE);
   }
   Log("player-start", std::to_string(player_.id) + " " + movie_);
-  web_.Play(player_.id, player_.view, "tarnholdPlay(" + Options() + ");");
+  web_.Play(player_.id, player_.view.get(), "tarnholdPlay(" + Options() + ");");
 }
 
 // The control's properties as the emulator's options: the flash variables

@@ -16,6 +16,7 @@
 
 #include "platform/activex.h"
 #include "platform/browser.h"
+#include "platform/linux/linux_gobject.h"
 
 namespace tarnhold::platform::linux_backend {
 
@@ -30,7 +31,7 @@ class WebRuntime {
   WebRuntime(const WebRuntime&) = delete;
   WebRuntime& operator=(const WebRuntime&) = delete;
 
-  WebKitWebContext* Context() const { return context_; }
+  WebKitWebContext* Context() const { return context_.get(); }
   // A web view of this context with its own content manager, which reports
   // script messages under the name "tarnhold".
   WebKitWebView* NewView(WebKitUserContentManager* content);
@@ -39,10 +40,11 @@ class WebRuntime {
 
   // A player's page, the emulator in it loaded and its WebAssembly compiled
   // (or on the way there), in a view no window holds yet.
+  // It owns its view and content manager: a player is moved, never copied.
   struct Player {
     int id = 0;
-    WebKitUserContentManager* content = nullptr;
-    WebKitWebView* view = nullptr;
+    GOwned<WebKitUserContentManager> content;
+    GOwned<WebKitWebView> view;
   };
   // Begins the spare player, unless there is one: a page has just been
   // drawn, so the compile no longer competes with what the user waits for.
@@ -69,14 +71,13 @@ class WebRuntime {
 
   static void Serve(WebKitURISchemeRequest* request, gpointer self);
   void Serve(WebKitURISchemeRequest* request);
-  void ServeEmulator(WebKitURISchemeRequest* request, const std::string& file);
   // The trace's name of the player a view belongs to.
   std::string PlayerOf(WebKitWebView* view) const;
 
-  WebKitWebContext* context_ = nullptr;
+  GOwned<WebKitWebContext> context_;
   // Every later view is related to the first, so that all share its web
   // process.
-  WebKitWebView* first_ = nullptr;
+  GOwned<WebKitWebView> first_;
   std::map<int, LinuxFlash*> players_;
   std::set<int> ready_;  // players whose emulator has said it is ready
   struct Pending {
@@ -123,8 +124,8 @@ class LinuxBrowser final : public Browser {
   std::string name_;
   std::string trace_;  // the form's name and the control's, for the trace
   BrowserEvents& events_;
-  WebKitUserContentManager* content_ = nullptr;
-  WebKitWebView* view_ = nullptr;
+  GOwned<WebKitUserContentManager> content_;
+  GOwned<WebKitWebView> view_;
   bool silent_ = false;
   bool hasDocument_ = false;
   bool loading_ = false;
@@ -153,7 +154,7 @@ class LinuxFlash final : public ActiveXControl {
   Variant Invoke(const std::string& method, const std::vector<Variant>& args) override;
 
   const std::string& MoviePath() const { return movie_; }
-  WebKitWebView* View() const { return player_.view; }
+  WebKitWebView* View() const { return player_.view.get(); }
 
  private:
   std::string Property(const std::string& name) const;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/linux/linux_gobject.h"
 #include "platform/pointer_input.h"
 #include "platform/window.h"
 #include "platform/windowless.h"
@@ -29,11 +30,8 @@ class LinuxFlash;
 class WebRuntime;
 class PathMap;
 
-struct GObjectUnref {
-  void operator()(gpointer object) const { g_object_unref(object); }
-};
 // A decoded picture for an image control; empty when it could not be decoded.
-using Picture = std::unique_ptr<GdkPixbuf, GObjectUnref>;
+using Picture = GOwned<GdkPixbuf>;
 
 Picture DecodePicture(const unsigned char* bytes, std::size_t size);
 
