@@ -11,6 +11,7 @@ std::string ServerRules::Add(const std::string& path, Fault fault, std::size_t s
   if (fault == Fault::Cut) rules_[path] = R"({"cut": )" + count + "}";
   if (fault == Fault::Stall) rules_[path] = R"({"stall": )" + count + "}";
   if (fault == Fault::Trickle) rules_[path] = R"({"trickle_ms": 20})";
+  if (fault == Fault::Redirect) rules_[path] = R"({"redirect": ")" + FileOf(path, fault) + "\"}";
   std::string json = "{";
   for (const auto& [key, rule] : rules_) json += (json.size() > 1 ? ", \"" : "\"") + key + "\": " + rule;
   return json + "}";
@@ -32,89 +33,78 @@ using Bytes = std::vector<std::uint8_t>;
   return ::testing::AssertionFailure() << "raised nothing";
 }
 
-Bytes Pattern(std::size_t size) {
-  Bytes bytes(size);
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + i / 251) & 0xFF);
-  return bytes;
-}
-
 // --- Files ------------------------------------------------------------------------
 
 TEST_P(Contract, AFolderIsMadeOneLevelAtATimeAndRemovedOnlyOnceEmpty) {
-  auto& files = backend().Context().FileSystem();
-  const std::string root = backend().Folder();
-  files.CreateFolder(root + "\\full");
-  EXPECT_THROW(files.CreateFolder(root + "\\full"), Error) << "it exists";
-  EXPECT_THROW(files.CreateFolder(root + "\\a\\b"), Error) << "one level only";
-  EXPECT_FALSE(files.Exists(root + "\\a"));
-  files.CreateFolder(root + "\\full\\inner");
-  files.WriteFile(root + "\\full\\file", {1});
-  EXPECT_THROW(files.CreateFolder(root + "\\full\\file"), Error) << "a file holds the name";
-  EXPECT_THROW(files.RemoveFolder(root + "\\full"), Error) << "a file and a folder in it";
-  files.Delete(root + "\\full\\file");
-  EXPECT_THROW(files.RemoveFolder(root + "\\full"), Error) << "a folder in it";
-  files.RemoveFolder(root + "\\full\\inner");
-  files.RemoveFolder(root + "\\full");
-  EXPECT_FALSE(files.Exists(root + "\\full"));
-  EXPECT_THROW(files.RemoveFolder(root + "\\full"), Error) << "gone already";
+  files().CreateFolder(root() + "\\\\full");
+  EXPECT_TRUE(files().Exists(root() + "\\full\\"))
+      << "a doubled or a trailing separator names the same folder";
+  EXPECT_THROW(files().CreateFolder(root() + "\\full"), Error) << "it exists";
+  EXPECT_THROW(files().CreateFolder(root() + "\\a\\b"), Error) << "one level only";
+  EXPECT_FALSE(files().Exists(root() + "\\a"));
+  files().CreateFolder(root() + "\\full\\inner");
+  files().WriteFile(root() + "\\full\\file", {1});
+  EXPECT_THROW(files().CreateFolder(root() + "\\full\\file"), Error) << "a file holds the name";
+  EXPECT_THROW(files().RemoveFolder(root() + "\\full"), Error) << "a file and a folder in it";
+  files().Delete(root() + "\\full\\file");
+  EXPECT_THROW(files().RemoveFolder(root() + "\\full"), Error) << "a folder in it";
+  files().RemoveFolder(root() + "\\full\\inner");
+  files().RemoveFolder(root() + "\\full");
+  EXPECT_FALSE(files().Exists(root() + "\\full"));
+  EXPECT_THROW(files().RemoveFolder(root() + "\\full"), Error) << "gone already";
 }
 
 TEST_P(Contract, ACopyReplacesAFileButNotOneInUse) {
-  auto& files = backend().Context().FileSystem();
-  const std::string root = backend().Folder();
-  const std::string update = root + "\\update.exe";
-  const std::string program = root + "\\Veltrotarn.exe";
-  files.WriteFile(update, {1, 2, 3});
-  files.WriteFile(program, {9, 9, 9, 9, 9});
-  files.Copy(update, program);
-  EXPECT_EQ(files.Sha256(program), files.Sha256(update));
-  EXPECT_THROW(files.Copy(root + "\\missing.exe", root + "\\y.exe"), Error);
-  EXPECT_THROW(files.Copy(update, root + "\\nowhere\\y.exe"), Error);
+  const std::string update = root() + "\\update.exe";
+  const std::string program = root() + "\\Veltrotarn.exe";
+  files().WriteFile(update, {1, 2, 3});
+  files().WriteFile(program, {9, 9, 9, 9, 9});
+  files().Copy(update, program);
+  EXPECT_EQ(files().Sha256(program), files().Sha256(update));
+  EXPECT_THROW(files().Copy(root() + "\\missing.exe", root() + "\\y.exe"), Error);
+  EXPECT_THROW(files().Copy(update, root() + "\\nowhere\\y.exe"), Error);
   auto held = backend().HoldInUse(program);
   ASSERT_TRUE(held);
-  const std::string before = files.Sha256(program);
-  EXPECT_THROW(files.Copy(update, program), Error);
-  EXPECT_EQ(files.Sha256(program), before) << "the file in use is left whole";
-  EXPECT_THROW(files.DeleteMatching(root + "\\*.*"), Error) << "nor is it deleted";
-  EXPECT_TRUE(files.Exists(program));
-  EXPECT_FALSE(files.Exists(update)) << "what was not in use went";
-  files.WriteFile(update, {4, 5});
+  const std::string before = files().Sha256(program);
+  EXPECT_THROW(files().Copy(update, program), Error);
+  EXPECT_EQ(files().Sha256(program), before) << "the file in use is left whole";
+  EXPECT_THROW(files().DeleteMatching(root() + "\\*.*"), Error) << "nor is it deleted";
+  EXPECT_TRUE(files().Exists(program));
+  EXPECT_FALSE(files().Exists(update)) << "what was not in use went";
+  files().WriteFile(update, {4, 5});
   held.reset();
-  files.Copy(update, program);
-  EXPECT_EQ(files.Sha256(program), files.Sha256(update));
+  files().Copy(update, program);
+  EXPECT_EQ(files().Sha256(program), files().Sha256(update));
 }
 
 TEST_P(Contract, ADeleteByPatternTakesFilesInAnyCaseAndSparesFolders) {
-  auto& files = backend().Context().FileSystem();
-  const std::string root = backend().Folder();
   for (const char* name : {"a.lnk", "noext", "Notes.TXT", "keep.txt.bak"})
-    files.WriteFile(root + "\\" + name, {1});
-  files.CreateFolder(root + "\\Sub");
-  files.WriteFile(root + "\\Sub\\keep.txt", {1});
-  files.DeleteMatching(root + "\\*.txt");
-  EXPECT_FALSE(files.Exists(root + "\\Notes.TXT"));
-  EXPECT_TRUE(files.Exists(root + "\\keep.txt.bak")) << "an extension is matched whole";
-  files.DeleteMatching(root + "\\*.*");
+    files().WriteFile(root() + "\\" + name, {1});
+  files().CreateFolder(root() + "\\Sub");
+  files().WriteFile(root() + "\\Sub\\keep.txt", {1});
+  files().DeleteMatching(root() + "\\*.txt");
+  EXPECT_FALSE(files().Exists(root() + "\\Notes.TXT"));
+  EXPECT_TRUE(files().Exists(root() + "\\keep.txt.bak")) << "an extension is matched whole";
+  files().DeleteMatching(root() + "\\*.*");
   for (const char* name : {"a.lnk", "noext", "keep.txt.bak"})
-    EXPECT_FALSE(files.Exists(root + "\\" + name)) << name;
-  EXPECT_TRUE(files.Exists(root + "\\Sub\\keep.txt")) << "a folder is neither deleted nor entered";
-  EXPECT_THROW(files.DeleteMatching(root + "\\*.*"), Error) << "nothing but a folder matched";
-  EXPECT_THROW(files.DeleteMatching(root + "\\*.zip"), Error) << "nothing matched";
-  EXPECT_THROW(files.DeleteMatching(root + "\\missing\\*.*"), Error);
-  files.DeleteMatching(root + "\\Sub\\?EEP.TXT");
-  EXPECT_FALSE(files.Exists(root + "\\Sub\\keep.txt"));
+    EXPECT_FALSE(files().Exists(root() + "\\" + name)) << name;
+  EXPECT_TRUE(files().Exists(root() + "\\Sub\\keep.txt")) << "a folder is neither deleted nor entered";
+  EXPECT_THROW(files().DeleteMatching(root() + "\\*.*"), Error) << "nothing but a folder matched";
+  EXPECT_THROW(files().DeleteMatching(root() + "\\*.zip"), Error) << "nothing matched";
+  EXPECT_THROW(files().DeleteMatching(root() + "\\missing\\*.*"), Error);
+  files().DeleteMatching(root() + "\\Sub\\?EEP.TXT");
+  EXPECT_FALSE(files().Exists(root() + "\\Sub\\keep.txt"));
 }
 
 // The published test vectors, the second longer than one read.
 TEST_P(Contract, AFilesSha256IsTheSystemsDigestOfAllOfIt) {
-  auto& files = backend().Context().FileSystem();
-  const std::string root = backend().Folder();
-  files.WriteFile(root + "\\abc", {'a', 'b', 'c'});
-  EXPECT_EQ(files.Sha256(root + "\\abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  files.WriteFile(root + "\\million", Bytes(1000000, 'a'));
-  EXPECT_EQ(files.Sha256(root + "\\million"),
+  files().WriteFile(root() + "\\abc", {'a', 'b', 'c'});
+  EXPECT_EQ(files().Sha256(root() + "\\abc"),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  files().WriteFile(root() + "\\million", Bytes(1000000, 'a'));
+  EXPECT_EQ(files().Sha256(root() + "\\million"),
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-  EXPECT_THROW(files.Sha256(root + "\\missing"), Error);
+  EXPECT_THROW(files().Sha256(root() + "\\missing"), Error);
 }
 
 // --- The environment and drives ----------------------------------------------------
@@ -124,7 +114,7 @@ TEST_P(Contract, TheSystemDriveIsAFixedCWhateverTheCaseItIsAskedIn) {
   EXPECT_EQ(env.Variable("systemdrive"), "C:");
   EXPECT_EQ(env.Variable("SYSTEMDRIVE"), "C:");
   EXPECT_EQ(env.Variable("TARNHOLD_NOT_SET_ANYWHERE"), "");
-  EXPECT_TRUE(backend().Context().FileSystem().Exists("C:"));
+  EXPECT_TRUE(files().Exists("C:"));
   EXPECT_EQ(env.DriveType("C:"), platform::kDriveFixed) << "the letter and colon alone, no backslash";
   EXPECT_EQ(env.DriveType("c:\\"), platform::kDriveFixed);
   const auto drives = env.FsoDrives();
@@ -193,26 +183,24 @@ TEST_P(Contract, TheChineseCodePageGivesDoubleByteCodesLeadByteHigh) {
 // --- Shortcuts and the uninstall entry ---------------------------------------------
 
 TEST_P(Contract, AShortcutIsWrittenOnSaveIntoAFolderThatIsThereAndNeedsTheLinkExtension) {
-  auto& files = backend().Context().FileSystem();
-  const std::string root = backend().Folder();
   const auto shell = backend().Context().Shell32().CreateScriptShell();
-  files.WriteFile(root + "\\Veltrotarn.exe", {1});
-  const std::string file = root + "\\uninst.LNK";
+  files().WriteFile(root() + "\\Veltrotarn.exe", {1});
+  const std::string file = root() + "\\uninst.LNK";
   auto link = shell->CreateShortcut(file);
-  link->SetTargetPath(root + "\\Veltrotarn.exe");
+  link->SetTargetPath(root() + "\\Veltrotarn.exe");
   link->SetArguments("del");
-  EXPECT_FALSE(files.Exists(file)) << "nothing is written before Save";
+  EXPECT_FALSE(files().Exists(file)) << "nothing is written before Save";
   link->Save();
-  EXPECT_TRUE(files.Exists(file));
+  EXPECT_TRUE(files().Exists(file));
   EXPECT_NO_THROW(link->Save()) << "saved again over itself";
-  auto nowhere = shell->CreateShortcut(root + "\\missing\\Tarnhold.lnk");
-  nowhere->SetTargetPath(root + "\\Veltrotarn.exe");
+  auto nowhere = shell->CreateShortcut(root() + "\\missing\\Tarnhold.lnk");
+  nowhere->SetTargetPath(root() + "\\Veltrotarn.exe");
   EXPECT_THROW(nowhere->Save(), Error);
-  EXPECT_FALSE(files.Exists(root + "\\missing"));
+  EXPECT_FALSE(files().Exists(root() + "\\missing"));
   for (const char* name : {"\\Tarnhold.txt", "\\Tarnhold.lnk.txt", "\\Tarnhold", "\\Tarnhold.url"})
-    EXPECT_THROW(shell->CreateShortcut(root + name), Error) << name;
-  files.Delete(file);
-  EXPECT_FALSE(files.Exists(file)) << "deleted by the name it was made with";
+    EXPECT_THROW(shell->CreateShortcut(root() + name), Error) << name;
+  files().Delete(file);
+  EXPECT_FALSE(files().Exists(file)) << "deleted by the name it was made with";
 }
 
 const std::string kEntry = R"(HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TarnholdContract\)";
@@ -260,101 +248,100 @@ std::string DigestOf(Backend& backend, const Bytes& bytes) {
   return backend.Context().FileSystem().Sha256(backend.Folder() + "\\expected");
 }
 
-// The downloads' own deadline, for the length of the test.
-struct Deadline {
-  platform::Downloads& downloads;
-  Deadline(platform::Downloads& d, std::chrono::steady_clock::time_point at) : downloads(d) {
-    downloads.SetDeadline(at);
-  }
-  ~Deadline() { downloads.SetDeadline(std::nullopt); }
-  Deadline(const Deadline&) = delete;
-  Deadline& operator=(const Deadline&) = delete;
-};
+// The downloads' own deadline, gone with the test.
+std::shared_ptr<void> Deadline(platform::Downloads& downloads, std::chrono::steady_clock::time_point at) {
+  downloads.SetDeadline(at);
+  return {nullptr, [&downloads](void*) { downloads.SetDeadline(std::nullopt); }};
+}
 
 TEST_P(Contract, AWholeBodyIsStoredAndTheNextReplacesItWhole) {
-  const Bytes big = Pattern(300001);
+  const Bytes big = Bytes(300001);
   const Bytes small(big.begin(), big.begin() + 700);
   const std::string bigUrl = backend().Serve("/whole.swf", big, Fault::None);
   const std::string smallUrl = backend().Serve("/small.swf", small, Fault::None);
   const std::string emptyUrl = backend().Serve("/empty.xml", {}, Fault::None);
-  auto& files = backend().Context().FileSystem();
-  auto& downloads = backend().Context().Download();
   // Outside any ANSI code page: the path travels as UTF-16 all the way.
-  const std::string folder = backend().Folder() +
+  const std::string folder = root() +
                              "\\Pr\xC3\xBC"
                              "fung \xE2\x9C\x93";
-  files.CreateFolder(folder);
+  files().CreateFolder(folder);
   const std::string file = folder + "\\main.swf";
-  platform::DownloadResult result = downloads.Fetch(bigUrl, file);
+  platform::DownloadResult result = downloads().Fetch(bigUrl, file);
   EXPECT_EQ(result.status, 200);
   EXPECT_EQ(result.received, big.size());
   EXPECT_EQ(result.contentLength, 300001);
-  EXPECT_EQ(files.Sha256(file), DigestOf(backend(), big));
-  EXPECT_EQ(downloads.Fetch(smallUrl, file).received, 700u);
-  EXPECT_EQ(files.Sha256(file), DigestOf(backend(), small)) << "nothing of the longer file may remain";
-  result = downloads.Fetch(emptyUrl, file);
+  EXPECT_EQ(files().Sha256(file), DigestOf(backend(), big));
+  EXPECT_EQ(downloads().Fetch(smallUrl, file).received, 700u);
+  EXPECT_EQ(files().Sha256(file), DigestOf(backend(), small)) << "nothing of the longer file may remain";
+  result = downloads().Fetch(emptyUrl, file);
   EXPECT_EQ(result.contentLength, 0);
-  EXPECT_EQ(files.Sha256(file), DigestOf(backend(), {}));
+  EXPECT_EQ(files().Sha256(file), DigestOf(backend(), {}));
 }
 
 TEST_P(Contract, AnErrorStatusStoresTheErrorPageAndReportsIt) {
-  const std::string url = backend().Serve("/gone.swf", Pattern(5000), Fault::NotFound);
-  const std::string file = backend().Folder() + "\\gone.swf";
-  const platform::DownloadResult result = backend().Context().Download().Fetch(url, file);
+  const std::string url = backend().Serve("/gone.swf", Bytes(5000), Fault::NotFound);
+  const std::string file = root() + "\\gone.swf";
+  const platform::DownloadResult result = downloads().Fetch(url, file);
   EXPECT_EQ(result.status, 404);
   EXPECT_GT(result.received, 0u) << "the error page";
   EXPECT_EQ(result.contentLength, static_cast<std::int64_t>(result.received));
-  EXPECT_NE(backend().Context().FileSystem().Sha256(file), DigestOf(backend(), Pattern(5000)));
+  EXPECT_NE(files().Sha256(file), DigestOf(backend(), Bytes(5000)));
+}
+
+TEST_P(Contract, ARedirectIsFollowedToTheFinalAnswer) {
+  const std::string url = backend().Serve("/old.swf", Bytes(5000, 'r'), Fault::Redirect);
+  if (url.empty()) GTEST_SKIP() << "this backend's network has no redirects";
+  const platform::DownloadResult result = downloads().Fetch(url, root() + "\\new.swf");
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.received, 5000u);
+  EXPECT_EQ(result.contentLength, 5000);
+  EXPECT_EQ(files().Sha256(root() + "\\new.swf"), DigestOf(backend(), Bytes(5000, 'r')));
 }
 
 // Cut at once, and after several reads, mid-way through one.
 TEST_P(Contract, ACutBodyKeepsWhatArrivedAndShowsTheShortfall) {
-  const Bytes body = Pattern(300000);
+  const Bytes body = Bytes(300000);
   for (const std::size_t sent : {std::size_t{1000}, std::size_t{200001}}) {
     const std::string url = backend().Serve("/cut" + std::to_string(sent) + ".swf", body, Fault::Cut, sent);
-    const std::string file = backend().Folder() + "\\cut.swf";
-    const platform::DownloadResult result = backend().Context().Download().Fetch(url, file);
+    const std::string file = root() + "\\cut.swf";
+    const platform::DownloadResult result = downloads().Fetch(url, file);
     EXPECT_EQ(result.status, 200);
     EXPECT_EQ(result.contentLength, 300000);
     EXPECT_EQ(result.received, sent);
-    EXPECT_EQ(backend().Context().FileSystem().Sha256(file),
+    EXPECT_EQ(files().Sha256(file),
               DigestOf(backend(), Bytes(body.begin(), body.begin() + static_cast<std::ptrdiff_t>(sent))));
   }
 }
 
 // Port 1 is tcpmux's, which no test machine serves.
 TEST_P(Contract, NoAnswerOrATargetThatCannotBeWrittenThrowsAndLeavesTheFileAsItWas) {
-  auto& files = backend().Context().FileSystem();
-  auto& downloads = backend().Context().Download();
-  const std::string root = backend().Folder();
-  const std::string url = backend().Serve("/a.swf", Pattern(10), Fault::None);
-  files.WriteFile(root + "\\x.swf", {1, 2, 3});
-  const std::string before = files.Sha256(root + "\\x.swf");
-  EXPECT_THROW(downloads.Fetch("http://127.0.0.1:1/x.swf", root + "\\x.swf"), Error);
-  EXPECT_THROW(downloads.Fetch("no address at all", root + "\\x.swf"), Error);
-  EXPECT_EQ(files.Sha256(root + "\\x.swf"), before);
-  EXPECT_THROW(downloads.Fetch(url, root + "\\missing\\a.swf"), Error);
-  EXPECT_FALSE(files.Exists(root + "\\missing"));
-  EXPECT_THROW(downloads.Fetch(url, root), Error) << "a folder is no file";
-  const auto held = backend().HoldInUse(root + "\\x.swf");
+  const std::string url = backend().Serve("/a.swf", Bytes(10), Fault::None);
+  files().WriteFile(root() + "\\x.swf", {1, 2, 3});
+  const std::string before = files().Sha256(root() + "\\x.swf");
+  EXPECT_THROW(downloads().Fetch("http://127.0.0.1:1/x.swf", root() + "\\x.swf"), Error);
+  EXPECT_THROW(downloads().Fetch("no address at all", root() + "\\x.swf"), Error);
+  EXPECT_EQ(files().Sha256(root() + "\\x.swf"), before);
+  EXPECT_THROW(downloads().Fetch(url, root() + "\\missing\\a.swf"), Error);
+  EXPECT_FALSE(files().Exists(root() + "\\missing"));
+  EXPECT_THROW(downloads().Fetch(url, root()), Error) << "a folder is no file";
+  const auto held = backend().HoldInUse(root() + "\\x.swf");
   ASSERT_TRUE(held);
-  EXPECT_THROW(downloads.Fetch(url, root + "\\x.swf"), Error) << "a file in use";
+  EXPECT_THROW(downloads().Fetch(url, root() + "\\x.swf"), Error) << "a file in use";
 }
 
 // A server that stops sending, and one that sends just enough that no rule
 // of one download ends it (50 bytes a second: whole in 100 s). The deadline
 // ends each, and keeps the test short.
 TEST_P(Contract, AStallOrATrickleEndsByTheDeadlineWithoutAWholeBody) {
-  auto& downloads = backend().Context().Download();
   for (const Fault fault : {Fault::Stall, Fault::Trickle}) {
     const std::string url =
-        backend().Serve(fault == Fault::Stall ? "/stalled.swf" : "/steady.swf", Pattern(5000), fault, 1000);
+        backend().Serve(fault == Fault::Stall ? "/stalled.swf" : "/steady.swf", Bytes(5000), fault, 1000);
     if (url.empty()) GTEST_SKIP() << "this backend has no clock to stall by";
     const auto start = std::chrono::steady_clock::now();
-    const Deadline deadline(downloads, start + std::chrono::seconds(2));
+    const auto deadline = Deadline(downloads(), start + std::chrono::seconds(2));
     bool whole = false;
     try {
-      whole = downloads.Fetch(url, backend().Folder() + "\\slow.swf").received == 5000;
+      whole = downloads().Fetch(url, root() + "\\slow.swf").received == 5000;
     } catch (const Error&) {
     }
     EXPECT_FALSE(whole);
@@ -364,14 +351,13 @@ TEST_P(Contract, AStallOrATrickleEndsByTheDeadlineWithoutAWholeBody) {
 }
 
 TEST_P(Contract, NoDownloadBeginsOnceTheDeadlineHasPassed) {
-  const std::string url = backend().Serve("/main.swf", Pattern(100), Fault::None);
-  auto& downloads = backend().Context().Download();
-  const std::string file = backend().Folder() + "\\main.swf";
-  EXPECT_EQ(downloads.Fetch(url, file).received, 100u);
-  backend().Context().FileSystem().Delete(file);
-  const Deadline deadline(downloads, std::chrono::steady_clock::now());
-  EXPECT_THROW(downloads.Fetch(url, file), Error);
-  EXPECT_FALSE(backend().Context().FileSystem().Exists(file));
+  const std::string url = backend().Serve("/main.swf", Bytes(100), Fault::None);
+  const std::string file = root() + "\\main.swf";
+  EXPECT_EQ(downloads().Fetch(url, file).received, 100u);
+  files().Delete(file);
+  const auto deadline = Deadline(downloads(), std::chrono::steady_clock::now());
+  EXPECT_THROW(downloads().Fetch(url, file), Error);
+  EXPECT_FALSE(files().Exists(file));
 }
 
 // --- Windows -------------------------------------------------------------------------

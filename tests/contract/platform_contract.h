@@ -26,6 +26,7 @@ enum class Fault {
   Cut,       // announces the whole body, sends `sent` bytes and hangs up
   Stall,     // announces the whole body, sends `sent` bytes and then nothing
   Trickle,   // sends the body a byte each 20 ms
+  Redirect,  // 302 to the path with ".new" after it, which has the body
 };
 
 // The project's content server's rules (tools/content_server.py), one path
@@ -33,6 +34,9 @@ enum class Fault {
 class ServerRules {
  public:
   std::string Add(const std::string& path, Fault fault, std::size_t sent);
+  static std::string FileOf(const std::string& path, Fault fault) {
+    return fault == Fault::Redirect ? path + ".new" : path;
+  }
 
  private:
   std::map<std::string, std::string> rules_;
@@ -80,6 +84,9 @@ class Contract : public ::testing::TestWithParam<Factory> {
   void SetUp() override { backend_ = GetParam().make(); }
   void TearDown() override { backend_.reset(); }
   Backend& backend() { return *backend_; }
+  platform::Files& files() { return backend_->Context().FileSystem(); }
+  platform::Downloads& downloads() { return backend_->Context().Download(); }
+  std::string root() { return backend_->Folder(); }
 
  private:
   std::unique_ptr<Backend> backend_;

@@ -27,7 +27,7 @@ class SimBackend final : public Backend, platform::WindowEvents {
     const auto it = sim_.Registry().find(name);
     return it == sim_.Registry().end() ? std::nullopt : std::optional<std::string>(it->second);
   }
-  // No clock runs here, so nothing can stall.
+  // No clock runs here, so nothing can stall, and a URL is its bytes.
   std::string Serve(const std::string& path, const std::vector<std::uint8_t>& body, Fault fault,
                     std::size_t sent) override {
     const std::string url = "http://127.0.0.1/kvx_stable" + path;
@@ -43,6 +43,7 @@ class SimBackend final : public Backend, platform::WindowEvents {
         return url;
       case Fault::Stall:
       case Fault::Trickle:
+      case Fault::Redirect:
         break;
     }
     return {};

@@ -21,11 +21,6 @@ using platform::win32::Wide;
 
 constexpr wchar_t kEntryKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\TarnholdContract";
 
-std::string Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : value;
-}
-
 class Win32Backend final : public contract::Backend, platform::WindowEvents {
  public:
   Win32Backend() {
@@ -66,13 +61,14 @@ class Win32Backend final : public contract::Backend, platform::WindowEvents {
   }
   std::string Serve(const std::string& path, const std::vector<std::uint8_t>& body, Fault fault,
                     std::size_t sent) override {
-    const std::string url = Variable("TARNHOLD_CONTENT_TEST_URL");
-    const std::wstring server = Wide(Variable("TARNHOLD_CONTENT_TEST_DIR"));
-    if (url.empty() || server.empty()) {
+    const char* url = std::getenv("TARNHOLD_CONTENT_TEST_URL");
+    const char* dir = std::getenv("TARNHOLD_CONTENT_TEST_DIR");
+    if (url == nullptr || dir == nullptr) {
       ADD_FAILURE() << "no content server: run the test through with_server.sh";
       return {};
     }
-    std::wstring file = server + L"\\root" + Wide(path);
+    const std::wstring server = Wide(dir);
+    std::wstring file = server + L"\\root" + Wide(contract::ServerRules::FileOf(path, fault));
     for (wchar_t& c : file) c = c == L'/' ? L'\\' : c;
     WriteAll(file, std::string(body.begin(), body.end()));
     const std::string json = rules_.Add(path, fault, sent);
@@ -81,7 +77,7 @@ class Win32Backend final : public contract::Backend, platform::WindowEvents {
     WriteAll(server + L"\\rules.json.tmp", json);
     ::MoveFileExW((server + L"\\rules.json.tmp").c_str(), (server + L"\\rules.json").c_str(),
                   MOVEFILE_REPLACE_EXISTING);
-    return url + path;
+    return std::string(url) + path;
   }
   platform::ActiveXControl* Control(std::pair<std::string, platform::Variant>& property) override {
     form_ = Context().Windows().NewWindow({"Form3", 3000, 3000}, *this);

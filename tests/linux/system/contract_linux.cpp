@@ -86,7 +86,7 @@ class LinuxBackend final : public contract::Backend {
   std::string Serve(const std::string& path, const std::vector<std::uint8_t>& body, Fault fault,
                     std::size_t sent) override {
     const std::string server = home_.Root() + "/server";
-    const std::string file = server + "/files" + path;
+    const std::string file = server + "/files" + contract::ServerRules::FileOf(path, fault);
     std::filesystem::create_directories(std::filesystem::path(file).parent_path());
     WriteText(file, std::string(body.begin(), body.end()));
     // The server reads its rules on every request: a rename keeps it from

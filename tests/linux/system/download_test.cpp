@@ -29,9 +29,7 @@ class DownloadTest : public SystemTest {
     std::filesystem::create_directories(serverRoot_ + "/files/game");
     WriteText(serverRoot_ + "/files/game/main.swf", Pattern(5000));
     WriteText(serverRoot_ + "/rules.json",
-              R"({"/old.swf": {"redirect": "/game/main.swf"},)"
-              R"( "/lost.swf": {"redirect": "/nowhere.swf"},)"
-              R"( "/game/silent.swf": {"silent": true}, "/game/stalled.swf": {"stall": 1000},)"
+              R"({"/game/silent.swf": {"silent": true}, "/game/stalled.swf": {"stall": 1000},)"
               R"( "/loop.swf": {"redirect": "/loop.swf"}, "/game/trickle.swf": {"trickle_ms": 100},)"
               R"( "/game/chunked.swf": {"chunked_cut": 1000}})");
     for (const char* copy : {"silent.swf", "stalled.swf", "chunked.swf"}) {
@@ -76,16 +74,6 @@ class DownloadTest : public SystemTest {
 std::string DownloadTest::base_;
 std::string DownloadTest::serverRoot_;
 Child DownloadTest::server_;
-
-TEST_F(DownloadTest, RedirectsAreFollowedToTheLastAnswer) {
-  DownloadResult result = Fetch("/old.swf");
-  EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.contentLength, 5000);
-  EXPECT_EQ(Downloaded(), Pattern(5000));
-  result = Fetch("/lost.swf");
-  EXPECT_EQ(result.status, 404);
-  EXPECT_EQ(Downloaded(), "not found\n");
-}
 
 // A server that takes the request and never answers, and one that stops in
 // the middle of the body: each download ends once nothing has come for the

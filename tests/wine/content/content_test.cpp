@@ -138,27 +138,6 @@ struct Download : LocalFolder {
   }
 };
 
-TEST_F(Download, ARedirectIsFollowedToTheFinalAnswer) {
-  const Bytes body = PseudoRandom(5000, 3);
-  Serve(L"new.swf", body);
-  Rules(R"({"/old.swf": {"redirect": "/new.swf"},
-            "/moved.swf": {"redirect": "/gone.swf", "status": 301},
-            "/gone.swf": {"status": 404}})");
-  const std::wstring target = folder + L"\\x.download";
-
-  platform::DownloadResult result = Fetch("/old.swf", target);
-  EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.received, body.size());
-  EXPECT_EQ(result.contentLength, static_cast<std::int64_t>(body.size()));
-  EXPECT_TRUE(ReadBytes(target) == body);
-
-  result = Fetch("/moved.swf", target);
-  EXPECT_EQ(result.status, 404);
-  EXPECT_EQ(ReadBytes(target), Text("404\n"));
-  EXPECT_EQ(Requests(), (std::vector<std::string>{"GET /old.swf 302", "GET /new.swf 200",
-                                                  "GET /moved.swf 301", "GET /gone.swf 404"}));
-}
-
 // The test's certificate in the user's trusted roots of this prefix, for as
 // long as the object lives. Added through a store of its own, closed at
 // once: what an open store holds is not yet seen by the checks.
