@@ -60,13 +60,18 @@ std::string Canonical(const std::string& name) {
 class SimScriptShell final : public ScriptShell {
  public:
   explicit SimScriptShell(SimPlatform& sim) : sim_(sim) {}
+  // A name in any letter case, as the collection takes it.
   std::string SpecialFolder(const std::string& name) override {
     sim_.Call("Script.SpecialFolders", name);
-    const auto it = sim_.specialByName_.find(name);
-    return it == sim_.specialByName_.end() ? std::string() : it->second;
+    for (const auto& [known, path] : sim_.specialByName_) {
+      if (g_ascii_strcasecmp(known.c_str(), name.c_str()) == 0) return path;
+    }
+    return {};
   }
+  // The collection holds sixteen items; another number is out of its range.
   std::string SpecialFolder(int index) override {
     sim_.Call("Script.SpecialFolders", std::to_string(index));
+    if (index < 0 || index > 15) throw Error("subscript out of range");
     const auto it = sim_.specialByIndex_.find(index);
     return it == sim_.specialByIndex_.end() ? std::string() : it->second;
   }
