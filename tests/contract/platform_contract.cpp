@@ -203,6 +203,19 @@ TEST_P(Contract, AShortcutIsWrittenOnSaveIntoAFolderThatIsThereAndNeedsTheLinkEx
   EXPECT_FALSE(files().Exists(file)) << "deleted by the name it was made with";
 }
 
+TEST_P(Contract, TheScriptShellsSpecialFoldersGoByNameInAnyCaseAndByPosition) {
+  const auto shell = backend().Context().Shell32().CreateScriptShell();
+  const std::string desktop = shell->SpecialFolder("Desktop");
+  EXPECT_FALSE(desktop.empty());
+  EXPECT_EQ(shell->SpecialFolder("dESKTOP"), desktop);
+  EXPECT_EQ(shell->SpecialFolder(4), desktop);
+  EXPECT_EQ(shell->SpecialFolder(2), shell->SpecialFolder("allusersprograms"));
+  for (const char* unknown : {"Downloads", "Desk", "Desktop ", ""})
+    EXPECT_EQ(shell->SpecialFolder(unknown), "") << "not one of the collection's names: " << unknown;
+  EXPECT_THROW(shell->SpecialFolder(16), Error) << "subscript out of range";
+  EXPECT_THROW(shell->SpecialFolder(-1), Error);
+}
+
 const std::string kEntry = R"(HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TarnholdContract\)";
 const std::string kEntryLong =
     R"(HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\TarnholdContract\)";
