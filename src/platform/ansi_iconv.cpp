@@ -5,12 +5,21 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "platform/error.h"
 
 namespace tarnhold::platform {
 
 unsigned AnsiCodeThroughIconv(const char* codePage, char16_t unit) {
+  // Windows-1252 leaves five bytes unassigned, and the system's table maps
+  // each to the control character of its own number, both ways; iconv's
+  // table knows them not.
+  const std::string_view name = codePage;
+  if ((name == "CP1252" || name == "WINDOWS-1252") &&
+      (unit == 0x81 || unit == 0x8D || unit == 0x8F || unit == 0x90 || unit == 0x9D)) {
+    return unit;
+  }
   iconv_t converter = ::iconv_open(codePage, "UTF-16LE");
   // iconv_open answers (iconv_t)-1 on failure.
   // NOLINTNEXTLINE(performance-no-int-to-ptr): that is the documented failure value

@@ -17,6 +17,10 @@
 #include <tlhelp32.h>
 
 namespace tarnhold::winetest {
+
+// One for the process, which the seam's contract shares.
+platform::win32::Win32Platform& SharedPlatform();
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -33,97 +37,19 @@ platform::WindowDesign Design(const char* name, double w, double h) {
 }
 
 struct Backend : ::testing::Test {
-  static platform::win32::Win32Platform& Platform() {
-    static auto* platform = new platform::win32::Win32Platform(::GetModuleHandleW(nullptr));
-    return *platform;
-  }
-  platform::Context& ctx = Platform().context();
+  platform::Context& ctx = SharedPlatform().context();
   const std::string root = "C:\\tarnhold-backend-test";
   void SetUp() override {
     RemoveTree(L"C:\\tarnhold-backend-test");
     ctx.FileSystem().CreateFolder(root);
   }
   void TearDown() override { RemoveTree(L"C:\\tarnhold-backend-test"); }
-  void Touch(const std::string& path) { ctx.FileSystem().WriteFile(path, {1, 2, 3}); }
 };
 
-TEST_F(Backend, FoldersAreMadeOneLevelAndFoundWhateverTheCase) {
+TEST_F(Backend, FoldersAreFoundWhateverTheCase) {
   auto& files = ctx.FileSystem();
   EXPECT_TRUE(files.Exists("C:"));
   EXPECT_TRUE(files.Exists("c:\\TARNHOLD-backend-TEST"));
-  EXPECT_TRUE(files.Exists(root + "\\"));
-  EXPECT_THROW(files.CreateFolder(root), Error) << "it exists";
-  EXPECT_THROW(files.CreateFolder(root + "\\a\\b"), Error) << "one level only";
-  EXPECT_FALSE(files.Exists(root + "\\a"));
-  files.CreateFolder("C:\\\\tarnhold-backend-test\\\\doubled");
-  EXPECT_TRUE(files.Exists(root + "\\doubled")) << "a doubled separator names the same folder";
-}
-
-TEST_F(Backend, WildcardDeleteSparesFoldersAndTakesNamesWithoutExtension) {
-  auto& files = ctx.FileSystem();
-  Touch(root + "\\a.lnk");
-  Touch(root + "\\noext");
-  files.CreateFolder(root + "\\Sub");
-  Touch(root + "\\Sub\\keep.lnk");
-  files.DeleteMatching(root + "\\*.*");
-  EXPECT_FALSE(files.Exists(root + "\\a.lnk"));
-  EXPECT_FALSE(files.Exists(root + "\\noext"));
-  EXPECT_TRUE(files.Exists(root + "\\Sub\\keep.lnk"));
-  EXPECT_THROW(files.RemoveFolder(root + "\\Sub"), Error) << "not empty";
-  EXPECT_THROW(files.DeleteMatching(root + "\\*.zip"), Error) << "nothing matched";
-  files.DeleteMatching(root + "\\Sub\\?EEP.lnk");
-  files.RemoveFolder(root + "\\Sub");
-  EXPECT_FALSE(files.Exists(root + "\\Sub"));
-}
-
-// The published test vectors, the second longer than one read.
-TEST_F(Backend, AFilesSha256IsTheSystemsDigestOfAllOfIt) {
-  auto& files = ctx.FileSystem();
-  files.WriteFile(root + "\\abc", {'a', 'b', 'c'});
-  EXPECT_EQ(files.Sha256(root + "\\abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
-  files.WriteFile(root + "\\million", std::vector<std::uint8_t>(1000000, 'a'));
-  EXPECT_EQ(files.Sha256(root + "\\million"),
-            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
-  EXPECT_THROW(files.Sha256(root + "\\missing"), Error);
-}
-
-TEST_F(Backend, CopyReplacesButNotAFileInUse) {
-  auto& files = ctx.FileSystem();
-  Touch(root + "\\x.exe");
-  Touch(root + "\\Veltrotarn.exe");
-  files.Copy(root + "\\x.exe", root + "\\Veltrotarn.exe");
-  const std::wstring busy = L"C:\\tarnhold-backend-test\\Veltrotarn.exe";
-  HANDLE open = ::CreateFileW(busy.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(open, INVALID_HANDLE_VALUE);
-  EXPECT_THROW(files.Copy(root + "\\x.exe", root + "\\Veltrotarn.exe"), Error);
-  EXPECT_THROW(files.DeleteMatching(root + "\\Veltrotarn.exe"), Error);
-  ::CloseHandle(open);
-  EXPECT_THROW(files.Copy(root + "\\missing.exe", root + "\\y.exe"), Error);
-  EXPECT_THROW(files.Copy(root + "\\x.exe", root + "\\nowhere\\y.exe"), Error);
-}
-
-TEST_F(Backend, DrivesAnswerAsGetDriveTypeAndTheFileSystemObjectDo) {
-  auto& env = ctx.Env();
-  EXPECT_EQ(env.Variable("systemdrive"), "C:");
-  EXPECT_EQ(env.Variable("SYSTEMDRIVE"), "C:");
-  EXPECT_EQ(env.Variable("TARNHOLD_NOT_SET_ANYWHERE"), "");
-  EXPECT_EQ(env.DriveType("C:"), platform::kDriveFixed) << "the letter and colon alone, no backslash";
-  EXPECT_EQ(env.DriveType("C:\\"), platform::kDriveFixed);
-  // Windows answers 1 for a path that is not a root; Wine gives the drive's
-  // type. The client asks for roots only.
-  const auto drives = env.FsoDrives();
-  ASSERT_FALSE(drives.empty());
-  bool sawC = false;
-  for (std::size_t i = 0; i < drives.size(); ++i) {
-    if (i > 0) {
-      EXPECT_LT(drives[i - 1].path, drives[i].path) << "in the order of the letters";
-    }
-    EXPECT_EQ(env.DriveType(drives[i].path) == platform::kDriveFixed,
-              drives[i].driveType == platform::kFsoDriveFixed)
-        << drives[i].path;
-    sawC = sawC || (drives[i].path == "C:" && drives[i].driveType == platform::kFsoDriveFixed);
-  }
-  EXPECT_TRUE(sawC);
 }
 
 TEST_F(Backend, TheProgramKnowsItsFolderNameAndVersion) {
@@ -136,22 +62,6 @@ TEST_F(Backend, TheProgramKnowsItsFolderNameAndVersion) {
   EXPECT_EQ(v.major, 1);
   EXPECT_EQ(v.minor, 0);
   EXPECT_EQ(v.revision, 0);
-}
-
-TEST_F(Backend, TheAnsiCodePageAnswersWithoutBestFit) {
-  const auto& ansi = ctx.Ansi();
-  EXPECT_EQ(ansi.AnsiCode(u'A'), 0x41u);
-  EXPECT_EQ(ansi.AnsiCode(u'\t'), 0x09u);
-  EXPECT_EQ(ansi.AnsiCode(u'\xD800'), 0x3Fu) << "half a surrogate pair is no character";
-  if (::GetACP() == 1252) {
-    EXPECT_EQ(ansi.AnsiCode(u'\xE9'), 0xE9u);
-    EXPECT_EQ(ansi.AnsiCode(u'\x4E2D'), 0x3Fu);
-    EXPECT_EQ(ansi.AnsiCode(u'\x0101'), 0x3Fu) << "a-macron is not mapped to a look-alike";
-  } else if (::GetACP() == 936) {
-    EXPECT_EQ(ansi.AnsiCode(u'\x4E2D'), 0xD6D0u);
-  } else {
-    GTEST_SKIP() << "code page " << ::GetACP();
-  }
 }
 
 TEST_F(Backend, TheNotificationIconTakesTheEightyEightByteRecord) {
@@ -194,44 +104,20 @@ bool PumpUntil(std::chrono::milliseconds limit, const std::function<bool()>& con
   });
 }
 
-TEST_F(Backend, WindowGeometryIsHeldInWholePixels) {
+// What the seam reads back is what the system holds.
+TEST_F(Backend, WindowGeometryAndOwnersAreTheSystemsOwn) {
   NoEvents events;
   auto w = ctx.Windows().NewWindow(Design("W", 1500, 900), events);
-  EXPECT_EQ(w->Width(), 1500);
-  EXPECT_EQ(w->ScaleHeight(), 900);
+  auto owned = ctx.Windows().NewWindow(Design("Owned", 420, 420), events);
   w->SetLeft(100);
-  EXPECT_EQ(w->Left(), 105);
-  w->SetTop(22.5);
-  EXPECT_EQ(w->Top(), 30) << "a half pixel goes to the even neighbour";
   w->SetWidth(1000);
-  EXPECT_EQ(w->Width(), 1005);
-  EXPECT_EQ(w->Left(), 105) << "a size change keeps the corner";
   RECT r{};
   ::GetWindowRect(reinterpret_cast<HWND>(w->Handle()), &r);
   EXPECT_EQ(r.left, 7);
   EXPECT_EQ(r.right - r.left, 67);
-}
-
-TEST_F(Backend, OwnedWindowsMinimiseAndComeBackWithTheirOwner) {
-  NoEvents events;
-  auto& rt = ctx.Windows();
-  auto page = rt.NewWindow(Design("Page", 3000, 3000), events);
-  auto frame = rt.NewWindow(Design("Frame", 3000, 3000), events);
-  auto button = rt.NewWindow(Design("Button", 420, 420), events);
-  page->Show(nullptr);
-  frame->Show(page.get());
-  button->Show(frame.get());
-  const HWND frameHwnd = reinterpret_cast<HWND>(frame->Handle());
-  EXPECT_EQ(::GetWindow(reinterpret_cast<HWND>(button->Handle()), GW_OWNER), frameHwnd);
-  EXPECT_EQ(::GetWindow(frameHwnd, GW_OWNER), reinterpret_cast<HWND>(page->Handle()));
-  frame->SetState(platform::WindowState::Minimized);
-  EXPECT_TRUE(PumpUntil(5s, [&] { return !button->Visible(); }));
-  EXPECT_EQ(frame->State(), platform::WindowState::Minimized);
-  EXPECT_TRUE(page->Visible());
-  frame->SetState(platform::WindowState::Normal);
-  EXPECT_TRUE(PumpUntil(5s, [&] { return button->Visible(); }));
-  button->Show(nullptr);
-  EXPECT_EQ(::GetWindow(reinterpret_cast<HWND>(button->Handle()), GW_OWNER), nullptr);
+  owned->Show(w.get());
+  EXPECT_EQ(::GetWindow(reinterpret_cast<HWND>(owned->Handle()), GW_OWNER),
+            reinterpret_cast<HWND>(w->Handle()));
 }
 
 TEST_F(Backend, TimersTickWhileEnabledOnly) {
@@ -534,33 +420,8 @@ TEST_F(Backend, TheScriptShellsSpecialFoldersAnswerByNameAndByPosition) {
     EXPECT_EQ(shell->SpecialFolder(i), expected);
     EXPECT_TRUE(ctx.FileSystem().Exists(expected));
   }
-  const std::string desktop = shell->SpecialFolder("Desktop");
-  const std::string programs = shell->SpecialFolder("Programs");
-  const std::string allUsersPrograms = shell->SpecialFolder("AllUsersPrograms");
-  EXPECT_EQ(shell->SpecialFolder(4), desktop);
-  EXPECT_EQ(shell->SpecialFolder(10), programs);
-  EXPECT_EQ(shell->SpecialFolder(2), allUsersPrograms);
-  EXPECT_NE(desktop, programs);
-  EXPECT_NE(programs, allUsersPrograms);
-  EXPECT_TRUE(ctx.FileSystem().Exists(desktop));
-  EXPECT_TRUE(ctx.FileSystem().Exists(programs));
-  EXPECT_THROW(shell->SpecialFolder(16), Error) << "subscript out of range";
-  EXPECT_THROW(shell->SpecialFolder(-1), Error);
-}
-
-TEST_F(Backend, TheScriptShellsFolderNamesIgnoreCaseAndAnUnknownOneIsEmpty) {
-  const auto shell = ctx.Shell32().CreateScriptShell();
-  const std::string desktop = shell->SpecialFolder("Desktop");
-  ASSERT_FALSE(desktop.empty());
-  EXPECT_EQ(shell->SpecialFolder("desktop"), desktop);
-  EXPECT_EQ(shell->SpecialFolder("DESKTOP"), desktop);
-  EXPECT_EQ(shell->SpecialFolder("pRoGrAmS"), shell->SpecialFolder("Programs"));
-  EXPECT_EQ(shell->SpecialFolder("allusersprograms"), shell->SpecialFolder("AllUsersPrograms"));
-  EXPECT_EQ(shell->SpecialFolder("Downloads"), "") << "not one of the collection's names";
-  EXPECT_EQ(shell->SpecialFolder("Desk"), "");
-  EXPECT_EQ(shell->SpecialFolder("Desktop "), "");
-  EXPECT_EQ(shell->SpecialFolder("Desktop\xC3\xA9"), "");
-  EXPECT_EQ(shell->SpecialFolder(""), "");
+  EXPECT_NE(shell->SpecialFolder("Desktop"), shell->SpecialFolder("Programs"));
+  EXPECT_NE(shell->SpecialFolder("Programs"), shell->SpecialFolder("AllUsersPrograms"));
 }
 
 TEST_F(Backend, SpecialFolderPathLeavesTheBufferAsTheAnsiCallWould) {
@@ -693,17 +554,6 @@ TEST_F(Backend, ASavedShortcutReplacesTheOneThatWasThere) {
   EXPECT_EQ(ReadLink(file).arguments, "third");
 }
 
-TEST_F(Backend, AShortcutNeedsItsFolderAndTheLinkExtension) {
-  const auto shell = ctx.Shell32().CreateScriptShell();
-  auto link = shell->CreateShortcut(root + "\\missing\\Tarnhold.lnk");
-  link->SetTargetPath(SystemProgram(L"notepad.exe"));
-  EXPECT_THROW(link->Save(), Error);
-  EXPECT_FALSE(ctx.FileSystem().Exists(root + "\\missing"));
-  EXPECT_THROW(shell->CreateShortcut(root + "\\Tarnhold.txt"), Error);
-  EXPECT_THROW(shell->CreateShortcut(root + "\\Tarnhold.lnk.txt"), Error);
-  EXPECT_THROW(shell->CreateShortcut(root + "\\Tarnhold"), Error);
-}
-
 // How a thread's COM stands, asked without changing it: S_FALSE means it was
 // initialised (in that model) before the question.
 HRESULT ComStateAfter(DWORD model) {
@@ -808,19 +658,11 @@ TEST_F(Backend, RegWriteStoresTextValuesAndMakesTheKeysOnTheWay) {
   const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
   const auto shell = ctx.Shell32().CreateScriptShell();
   const std::string name = "Tarnhold Gr\xC3\xBC\xC3\x9F \xE2\x9C\x93";
-  shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\DisplayIcon", "C:\\Tarnhold\\Veltrotarn.exe",
-                  "REG_SZ");
   shell->RegWrite("HKEY_CURRENT_USER\\Software\\TarnholdBackendTest\\DisplayName", name, "REG_SZ");
-  shell->RegWrite("hkcu\\Software\\TarnholdBackendTest\\DisplayVersion", "1.0.0", "REG_SZ");
   shell->RegWrite("Hkey_Current_User\\Software\\TarnholdBackendTest\\", "the key's own", "REG_SZ");
-  EXPECT_EQ(test.Value({}, L"DisplayIcon"), Text("C:\\Tarnhold\\Veltrotarn.exe"));
   EXPECT_EQ(test.Value({}, L"DisplayName"), Text(name));
-  EXPECT_EQ(test.Value({}, L"DisplayVersion"), Text("1.0.0"));
   EXPECT_EQ(test.Value({}, L""), Text("the key's own")) << "a trailing backslash names the default value";
   EXPECT_FALSE(test.Value({}, L"Hkey_Current_User"));
-
-  shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\DisplayVersion", "1.0.1", "REG_SZ");
-  EXPECT_EQ(test.Value({}, L"DisplayVersion"), Text("1.0.1"));
   shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Empty", "", "REG_SZ");
   EXPECT_EQ(test.Value({}, L"Empty"), Text(""));
 
@@ -829,22 +671,11 @@ TEST_F(Backend, RegWriteStoresTextValuesAndMakesTheKeysOnTheWay) {
   EXPECT_EQ(test.Value(L"Deep\\Deeper", L"Value"), Text("x"));
 }
 
-TEST_F(Backend, RegWriteTakesOnlyTextAndKnownRootsAndFailsAsTheRegistryDoes) {
+// The registry itself refusing: a lasting key cannot live below a volatile
+// one (Wine grants this user every key, so access is no test).
+TEST_F(Backend, RegWriteFailsAsTheRegistryDoes) {
   const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
   const auto shell = ctx.Shell32().CreateScriptShell();
-  for (const char* type : {"REG_DWORD", "REG_EXPAND_SZ", "REG_BINARY", "REG_MULTI_SZ", "", "REG_SZX"}) {
-    SCOPED_TRACE(type);
-    EXPECT_THROW(shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Value", "1", type), Error);
-  }
-  EXPECT_FALSE(test.Exists()) << "nothing is written for a type it does not take";
-  EXPECT_THROW(shell->RegWrite("HKEY_NOWHERE\\Software\\TarnholdBackendTest\\V", "x", "REG_SZ"), Error);
-  EXPECT_THROW(shell->RegWrite("Software\\TarnholdBackendTest\\V", "x", "REG_SZ"), Error);
-  EXPECT_THROW(shell->RegWrite("HKCU", "x", "REG_SZ"), Error);
-  EXPECT_THROW(shell->RegWrite("HKCUX\\Software\\TarnholdBackendTest\\V", "x", "REG_SZ"), Error);
-  EXPECT_FALSE(test.Exists());
-
-  // The registry itself refusing: a lasting key cannot live below a
-  // volatile one (Wine grants this user every key, so access is no test).
   HKEY volatileKey = nullptr;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest\\Volatile", 0, nullptr,
                               REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &volatileKey, nullptr),
@@ -853,61 +684,6 @@ TEST_F(Backend, RegWriteTakesOnlyTextAndKnownRootsAndFailsAsTheRegistryDoes) {
   EXPECT_THROW(shell->RegWrite("HKCU\\Software\\TarnholdBackendTest\\Volatile\\Lasting\\V", "x", "REG_SZ"),
                Error);
   EXPECT_FALSE(test.Exists(L"Volatile\\Lasting"));
-}
-
-TEST_F(Backend, RegDeleteRemovesAValueOrAKeyButOnlyWhatIsThere) {
-  const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
-  const auto shell = ctx.Shell32().CreateScriptShell();
-  const std::string key = "HKCU\\Software\\TarnholdBackendTest\\";
-  for (const char* value : {"DisplayIcon", "DisplayName", "DisplayVersion", "UninstallString"}) {
-    shell->RegWrite(key + value, value, "REG_SZ");
-  }
-  shell->RegDelete(key + "DisplayName");
-  EXPECT_FALSE(test.Value({}, L"DisplayName"));
-  EXPECT_EQ(test.Value({}, L"DisplayIcon"), Text("DisplayIcon")) << "only the value named goes";
-  EXPECT_THROW(shell->RegDelete(key + "DisplayName"), Error) << "already gone";
-  EXPECT_THROW(shell->RegDelete(key + "Missing"), Error);
-  EXPECT_THROW(shell->RegDelete(key + "Nowhere\\DisplayIcon"), Error) << "the key is not there";
-  EXPECT_THROW(shell->RegDelete("HKCU\\Software\\TarnholdBackendTest"), Error)
-      << "without the backslash it names a value of Software, which is not there";
-  EXPECT_TRUE(test.Exists());
-
-  shell->RegDelete("HKEY_CURRENT_USER\\Software\\TarnholdBackendTest\\");
-  EXPECT_FALSE(test.Exists()) << "the key goes with its values";
-  EXPECT_THROW(shell->RegDelete(key), Error) << "a key that is not there";
-  EXPECT_THROW(shell->RegDelete("HKCU\\"), Error) << "a root is never removed";
-  EXPECT_THROW(shell->RegDelete("HKEY_NOWHERE\\Software\\TarnholdBackendTest\\"), Error);
-}
-
-TEST_F(Backend, RegDeleteLeavesAKeyThatHasSubkeys) {
-  const TestKey test(HKEY_CURRENT_USER, L"Software\\TarnholdBackendTest");
-  const auto shell = ctx.Shell32().CreateScriptShell();
-  const std::string parent = "HKCU\\Software\\TarnholdBackendTest\\Parent\\";
-  shell->RegWrite(parent + "Value", "kept", "REG_SZ");
-  shell->RegWrite(parent + "Child\\Value", "kept too", "REG_SZ");
-  EXPECT_THROW(shell->RegDelete(parent), Error);
-  EXPECT_EQ(test.Value(L"Parent", L"Value"), Text("kept"));
-  EXPECT_EQ(test.Value(L"Parent\\Child", L"Value"), Text("kept too"));
-  shell->RegDelete(parent + "Child\\");
-  EXPECT_FALSE(test.Exists(L"Parent\\Child"));
-  shell->RegDelete(parent);
-  EXPECT_FALSE(test.Exists(L"Parent"));
-  EXPECT_TRUE(test.Exists());
-}
-
-// The test prefix's user may write the machine's keys, as an installing
-// administrator does.
-TEST_F(Backend, TheMachinesKeysAreWrittenAndDeletedAlike) {
-  const TestKey test(HKEY_LOCAL_MACHINE, L"Software\\TarnholdBackendTest");
-  const auto shell = ctx.Shell32().CreateScriptShell();
-  shell->RegWrite("HKLM\\Software\\TarnholdBackendTest\\DisplayName", "Tarnhold", "REG_SZ");
-  shell->RegWrite("HKEY_LOCAL_MACHINE\\Software\\TarnholdBackendTest\\", "default", "REG_SZ");
-  EXPECT_EQ(test.Value({}, L"DisplayName"), Text("Tarnhold"));
-  EXPECT_EQ(test.Value({}, L""), Text("default"));
-  shell->RegDelete("HKLM\\Software\\TarnholdBackendTest\\DisplayName");
-  EXPECT_FALSE(test.Value({}, L"DisplayName"));
-  shell->RegDelete("hklm\\Software\\TarnholdBackendTest\\");
-  EXPECT_FALSE(test.Exists());
 }
 
 }  // namespace

@@ -220,7 +220,10 @@ void LinuxFiles::DeleteMatching(const std::string& pattern) {
     // A link is deleted itself, unless it leads to a folder: that is one.
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) continue;
     matched = true;
-    if (::unlink(path.c_str()) != 0) failed = true;
+    // A running executable is in use, and the system's delete spares it.
+    const int probe = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (probe >= 0) ::close(probe);
+    if ((probe < 0 && errno == ETXTBSY) || ::unlink(path.c_str()) != 0) failed = true;
   }
   if (!matched) throw Error("file not found: " + pattern);
   if (failed) throw Error("permission denied: " + pattern);

@@ -457,20 +457,20 @@ void LinuxFlash::SetVisible(bool visible) {
   if (player_.view != nullptr) gtk_widget_set_visible(GTK_WIDGET(player_.view.get()), visible ? TRUE : FALSE);
 }
 
+// The extender's names in any letter case, and its refusals, as the
+// runtime's container gives them.
 void LinuxFlash::SetExtent(const std::string& property, double twips) {
   const int pixels = TwipsToPixels(twips, kTwipsPerPixel);
-  if (property == "Left") {
+  const auto is = [&](const char* name) { return g_ascii_strcasecmp(property.c_str(), name) == 0; };
+  if (is("Left")) {
     pixels_.x = pixels;
-  } else if (property == "Top") {
+  } else if (is("Top")) {
     pixels_.y = pixels;
-  } else if (property == "Width") {
-    if (pixels < 0) throw Error("invalid property value");
-    pixels_.width = pixels;
-  } else if (property == "Height") {
-    if (pixels < 0) throw Error("invalid property value");
-    pixels_.height = pixels;
+  } else if (is("Width") || is("Height")) {
+    if (twips < 0) throw Error("invalid property value");
+    (is("Width") ? pixels_.width : pixels_.height) = pixels;
   } else {
-    throw Error("no such property: " + property);
+    throw Error("object doesn't support this property or method: " + property);
   }
   Place();
 }
@@ -485,8 +485,19 @@ void LinuxFlash::Place() {
                           std::to_string(pixels_.height));
 }
 
-// Names as the control's automation interface takes them: in any case.
+// Names as the control's automation interface takes them: in any case,
+// and only those it has.
 void LinuxFlash::SetProperty(const std::string& name, const Variant& value) {
+  static constexpr std::string_view kNames =
+      " readystate totalframes playing quality scalemode alignmode backgroundcolor loop movie framenum wmode"
+      " salign menu base scale devicefont embedmovie bgcolor quality2 swremote flashvars allowscriptaccess"
+      " moviedata seamlesstabbing profile profileaddress profileport allownetworking allowfullscreen"
+      " allowfullscreeninteractive isdependent browserzoom ";
+  gchar* lower = g_ascii_strdown(name.c_str(), -1);
+  const bool known = name.find(' ') == std::string::npos &&
+                     kNames.find(" " + std::string(lower) + " ") != std::string_view::npos;
+  g_free(lower);
+  if (!known) throw Error("object doesn't support this property or method: " + name);
   const std::string text = Text(value);
   Log("player-property", name + "=" + text);
   if (g_ascii_strcasecmp(name.c_str(), "Movie") == 0) {

@@ -35,6 +35,7 @@ std::vector<std::uint8_t> SimPlatform::FileBytes(const std::string& path) const 
 // page for an error status, the first part of a body cut short.
 DownloadResult SimPlatform::Fetch(const std::string& url, const std::string& path) {
   Record("Download.Fetch", url + " -> " + path);
+  if (MillisecondsLeft() == 0) throw Error("no time is left for downloads: " + url);
   const auto it = served_.find(url);
   if (it == served_.end()) throw Error("the server cannot be reached");
   const Served& answer = it->second;
@@ -44,9 +45,12 @@ DownloadResult SimPlatform::Fetch(const std::string& url, const std::string& pat
   const std::string key = Key(path);
   const std::string parent = ParentKey(key);
   if (parent.empty() || !KeyExists(parent)) throw Error("path not found");
+  const auto target = entries_.find(key);
+  if (target != entries_.end() && (target->second.folder || target->second.inUse)) {
+    throw Error("permission denied");
+  }
   Entry& entry = entries_[key];
   if (entry.path.empty()) entry.path = path;
-  entry.folder = false;
   entry.bytes = body;
   return DownloadResult{answer.status, body.size(), announced};
 }

@@ -1,5 +1,8 @@
 // The simulated browser, run-time controls, shell and code page.
 
+#include <glib.h>
+
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/ansi_iconv.h"
@@ -91,11 +94,19 @@ void SimActiveX::SetVisible(bool visible) {
   visible_ = visible;
 }
 
+// The extender's names in any letter case; a size below zero is refused
+// as the container refuses it.
 void SimActiveX::SetExtent(const std::string& property, double twips) {
   char value[32];
   std::snprintf(value, sizeof value, "%g", twips);
   Call("ActiveX.SetExtent", property + "=" + value);
-  extents_[property] = twips;
+  for (const char* name : {"Left", "Top", "Width", "Height"}) {
+    if (g_ascii_strcasecmp(property.c_str(), name) != 0) continue;
+    if (twips < 0 && (name[0] == 'W' || name[0] == 'H')) throw Error("invalid property value");
+    extents_[name] = twips;
+    return;
+  }
+  throw Error("object doesn't support this property or method: " + property);
 }
 
 double SimActiveX::Extent(const std::string& property) const {
@@ -105,6 +116,12 @@ double SimActiveX::Extent(const std::string& property) const {
 
 void SimActiveX::SetProperty(const std::string& name, const Variant& value) {
   Call("ActiveX.SetProperty", name + "=" + Text(value));
+  const auto known = sim_.progIdProperties_.find(progId_);
+  if (known != sim_.progIdProperties_.end() && !known->second.empty() &&
+      std::none_of(known->second.begin(), known->second.end(),
+                   [&](const std::string& p) { return g_ascii_strcasecmp(p.c_str(), name.c_str()) == 0; })) {
+    throw Error("object doesn't support this property or method: " + name);
+  }
   properties_.push_back(name + "=" + Text(value));
 }
 
@@ -164,8 +181,10 @@ void SimWindow::SetTopmost(bool topmost) {
   topmost_ = topmost;
 }
 
-void SimPlatform::RegisterProgId(const std::string& progId, const std::string& versionText) {
+void SimPlatform::RegisterProgId(const std::string& progId, const std::string& versionText,
+                                 std::vector<std::string> properties) {
   progIds_[progId] = versionText;
+  progIdProperties_[progId] = std::move(properties);
 }
 
 PixelRect SimPlatform::WorkArea() const {

@@ -283,7 +283,10 @@ class SimPlatform final : private WindowRuntime,
   void SetCursor(std::int32_t x, std::int32_t y) { cursor_ = {x, y}; }
   void SetWorkArea(PixelRect area) { workArea_ = area; }
   // Makes the ProgID creatable; a Flash control answers "$version" with the text.
-  void RegisterProgId(const std::string& progId, const std::string& versionText = {});
+  // With its property names given, its controls raise for any other, as a
+  // control's automation interface does.
+  void RegisterProgId(const std::string& progId, const std::string& versionText = {},
+                      std::vector<std::string> properties = {});
   void UnregisterProgId(const std::string& progId) { progIds_.erase(progId); }
   // The run-time controls alive now, on every window.
   int LiveActiveX() const { return liveActiveX_; }
@@ -461,6 +464,7 @@ class SimPlatform final : private WindowRuntime,
   PixelPoint cursor_;
   PixelRect workArea_{0, 0, 1280, 984};
   std::map<std::string, std::string> progIds_;  // creatable ProgID -> version text
+  std::map<std::string, std::vector<std::string>> progIdProperties_;
   int liveActiveX_ = 0;
   struct Served {
     int status = 200;

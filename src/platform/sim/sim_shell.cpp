@@ -1,5 +1,7 @@
 // The simulated script shell: special folders, shortcuts and the registry,
 // with the failures the script host raises.
+#include <glib.h>
+
 #include "platform/sim/sim_platform.h"
 
 namespace tarnhold::platform::sim {
@@ -32,44 +34,94 @@ class SimShortcut final : public Shortcut {
   std::string arguments_;
 };
 
+// A registry name as the registry compares it: the root in its long form,
+// all in one letter case. Empty when it starts with no root the script host
+// knows, or names nothing below one.
+std::string Canonical(const std::string& name) {
+  static const std::pair<const char*, const char*> kRoots[] = {
+      {"HKCU", "HKEY_CURRENT_USER"},  {"HKEY_CURRENT_USER", "HKEY_CURRENT_USER"},
+      {"HKLM", "HKEY_LOCAL_MACHINE"}, {"HKEY_LOCAL_MACHINE", "HKEY_LOCAL_MACHINE"},
+      {"HKCR", "HKEY_CLASSES_ROOT"},  {"HKEY_CLASSES_ROOT", "HKEY_CLASSES_ROOT"},
+      {"HKEY_USERS", "HKEY_USERS"},   {"HKEY_CURRENT_CONFIG", "HKEY_CURRENT_CONFIG"}};
+  const auto slash = name.find('\\');
+  if (slash == std::string::npos) return {};
+  for (const auto& [spelling, root] : kRoots) {
+    if (g_ascii_strncasecmp(name.c_str(), spelling, slash) != 0 || spelling[slash] != '\0') continue;
+    gchar* rest = g_ascii_strup(name.c_str() + slash, -1);
+    std::string canonical = root + std::string(rest);
+    g_free(rest);
+    return canonical;
+  }
+  return {};
+}
+
 }  // namespace
 
 class SimScriptShell final : public ScriptShell {
  public:
   explicit SimScriptShell(SimPlatform& sim) : sim_(sim) {}
+  // A name in any letter case, as the collection takes it.
   std::string SpecialFolder(const std::string& name) override {
     sim_.Call("Script.SpecialFolders", name);
-    const auto it = sim_.specialByName_.find(name);
-    return it == sim_.specialByName_.end() ? std::string() : it->second;
+    for (const auto& [known, path] : sim_.specialByName_) {
+      if (g_ascii_strcasecmp(known.c_str(), name.c_str()) == 0) return path;
+    }
+    return {};
   }
+  // The collection holds sixteen items; another number is out of its range.
   std::string SpecialFolder(int index) override {
     sim_.Call("Script.SpecialFolders", std::to_string(index));
+    if (index < 0 || index > 15) throw Error("subscript out of range");
     const auto it = sim_.specialByIndex_.find(index);
     return it == sim_.specialByIndex_.end() ? std::string() : it->second;
   }
   std::unique_ptr<Shortcut> CreateShortcut(const std::string& path) override {
     sim_.Call("Script.CreateShortcut", path);
+    if (path.size() < 4 || g_ascii_strcasecmp(path.c_str() + path.size() - 4, ".lnk") != 0)
+      throw Error("the shortcut pathname must end with .lnk: " + path);
     return std::make_unique<SimShortcut>(sim_, path);
   }
+  // Text values only, under a root it knows; a value written again under
+  // another spelling is the same value and keeps its first name.
   void RegWrite(const std::string& name, const std::string& value, const std::string& type) override {
     sim_.Call("Script.RegWrite", name + " = " + value + " (" + type + ")");
+    if (g_ascii_strcasecmp(type.c_str(), "REG_SZ") != 0) throw Error("registry type not supported: " + type);
+    const std::string canonical = Canonical(name);
+    if (canonical.empty()) throw Error("invalid root in registry key " + name);
+    for (auto& [stored, old] : sim_.registry_) {
+      if (Canonical(stored) != canonical) continue;
+      old = value;
+      return;
+    }
     sim_.registry_[name] = value;
   }
-  // A name ending in a backslash is the key with all its values; either must
-  // be there, or the script host raises.
+  // A name ending in a backslash is the key with all its values, which goes
+  // only without subkeys; either must be there, or the script host raises.
   void RegDelete(const std::string& name) override {
     sim_.Call("Script.RegDelete", name);
     auto& registry = sim_.registry_;
-    if (!name.empty() && name.back() == '\\') {
-      bool found = false;
-      for (auto it = registry.lower_bound(name); it != registry.end() && it->first.rfind(name, 0) == 0;) {
-        it = registry.erase(it);
-        found = true;
+    const std::string canonical = Canonical(name);
+    if (canonical.empty()) throw Error("invalid root in registry key " + name);
+    if (name.back() == '\\') {
+      std::vector<std::string> values;
+      for (const auto& [stored, value] : registry) {
+        const std::string other = Canonical(stored);
+        if (other.rfind(canonical, 0) != 0) continue;
+        if (other.find('\\', canonical.size()) != std::string::npos)
+          throw Error("unable to remove registry key " + name + ": it has subkeys");
+        values.push_back(stored);
       }
-      if (!found) throw Error("unable to remove registry key " + name);
+      if (values.empty() || canonical.find('\\') == canonical.size() - 1)
+        throw Error("unable to remove registry key " + name);
+      for (const std::string& value : values) registry.erase(value);
       return;
     }
-    if (registry.erase(name) == 0) throw Error("unable to remove registry value " + name);
+    for (auto it = registry.begin(); it != registry.end(); ++it) {
+      if (Canonical(it->first) != canonical) continue;
+      registry.erase(it);
+      return;
+    }
+    throw Error("unable to remove registry value " + name);
   }
 
  private:

@@ -6,7 +6,6 @@
 #include <urlmon.h>
 #include <wincrypt.h>
 #include <wininet.h>
-#include <winsock2.h>
 
 #include <gtest/gtest.h>
 
@@ -83,27 +82,6 @@ std::optional<Bytes> ReadBytes(const std::wstring& path) {
   return bytes;
 }
 
-// A port nobody listens on: one the system just handed out and took back.
-int FreePort() {
-  WSADATA data{};
-  if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return 0;
-  int port = 0;
-  const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s != INVALID_SOCKET) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-    int size = sizeof address;
-    if (::bind(s, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-      port = ::ntohs(address.sin_port);
-    }
-    ::closesocket(s);
-  }
-  ::WSACleanup();
-  return port;
-}
-
 // A local folder of this process's own, gone again after the test.
 struct LocalFolder : ::testing::Test {
   const std::wstring folder = L"C:\\tarnhold-content-" + std::to_wstring(::GetCurrentProcessId());
@@ -159,85 +137,6 @@ struct Download : LocalFolder {
     return downloads.Fetch(url + path, Utf8(target));
   }
 };
-
-TEST_F(Download, AWholeBodyIsStoredByteForByte) {
-  const Bytes body = PseudoRandom(300001, 1);
-  ::CreateDirectoryW((server + L"\\root\\game").c_str(), nullptr);
-  Serve(L"game\\main.swf", body);
-  // Outside any ANSI code page: the path must travel as UTF-16 all the way.
-  const std::wstring subfolder = folder + L"\\Pr\u00fcfung \u2713";
-  ASSERT_TRUE(::CreateDirectoryW(subfolder.c_str(), nullptr));
-  const std::wstring target = subfolder + L"\\main.swf.download";
-
-  const platform::DownloadResult result = Fetch("/game/main.swf", target);
-  EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.received, body.size());
-  EXPECT_EQ(result.contentLength, static_cast<std::int64_t>(body.size()));
-  EXPECT_TRUE(ReadBytes(target) == body) << "the stored file differs from the served one";
-  EXPECT_EQ(Requests(), std::vector<std::string>{"GET /game/main.swf 200"});
-}
-
-TEST_F(Download, AnErrorStatusIsReportedWithTheErrorPageStored) {
-  Rules(R"({"/gone.swf": {"status": 404}, "/broken.swf": {"status": 500}})");
-  const std::wstring target = folder + L"\\x.download";
-
-  platform::DownloadResult result = Fetch("/gone.swf", target);
-  EXPECT_EQ(result.status, 404);
-  EXPECT_EQ(result.received, 4U);
-  EXPECT_EQ(result.contentLength, 4);
-  EXPECT_EQ(ReadBytes(target), Text("404\n"));
-
-  result = Fetch("/never-served.swf", target);
-  EXPECT_EQ(result.status, 404);
-  EXPECT_EQ(result.contentLength, 10);
-  EXPECT_EQ(ReadBytes(target), Text("not found\n"));
-
-  result = Fetch("/broken.swf", target);
-  EXPECT_EQ(result.status, 500);
-  EXPECT_EQ(ReadBytes(target), Text("500\n"));
-}
-
-TEST_F(Download, ACutBodyIsReportedShortWithWhatArrived) {
-  const Bytes body = PseudoRandom(300000, 2);
-  Serve(L"early.swf", body);
-  Serve(L"late.swf", body);
-  Rules(R"({"/early.swf": {"cut": 1000}, "/late.swf": {"cut": 200001}})");
-  const std::wstring target = folder + L"\\x.download";
-
-  platform::DownloadResult result = Fetch("/early.swf", target);
-  EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.contentLength, 300000);
-  EXPECT_EQ(result.received, 1000U);
-  EXPECT_TRUE(ReadBytes(target) == Bytes(body.begin(), body.begin() + 1000));
-
-  // Cut after several reads, mid-way through one.
-  result = Fetch("/late.swf", target);
-  EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.contentLength, 300000);
-  EXPECT_EQ(result.received, 200001U);
-  EXPECT_TRUE(ReadBytes(target) == Bytes(body.begin(), body.begin() + 200001));
-}
-
-TEST_F(Download, ARedirectIsFollowedToTheFinalAnswer) {
-  const Bytes body = PseudoRandom(5000, 3);
-  Serve(L"new.swf", body);
-  Rules(R"({"/old.swf": {"redirect": "/new.swf"},
-            "/moved.swf": {"redirect": "/gone.swf", "status": 301},
-            "/gone.swf": {"status": 404}})");
-  const std::wstring target = folder + L"\\x.download";
-
-  platform::DownloadResult result = Fetch("/old.swf", target);
-  EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.received, body.size());
-  EXPECT_EQ(result.contentLength, static_cast<std::int64_t>(body.size()));
-  EXPECT_TRUE(ReadBytes(target) == body);
-
-  result = Fetch("/moved.swf", target);
-  EXPECT_EQ(result.status, 404);
-  EXPECT_EQ(ReadBytes(target), Text("404\n"));
-  EXPECT_EQ(Requests(), (std::vector<std::string>{"GET /old.swf 302", "GET /new.swf 200",
-                                                  "GET /moved.swf 301", "GET /gone.swf 404"}));
-}
 
 // The test's certificate in the user's trusted roots of this prefix, for as
 // long as the object lives. Added through a store of its own, closed at
@@ -310,42 +209,6 @@ TEST_F(Download, OverHttpsATrustedCertificateServesAndARedirectToHttpIsRefused) 
   EXPECT_TRUE(Requests().empty()) << Requests().front();
 }
 
-TEST_F(Download, NoAnswerAtAllThrowsAndLeavesTheFileAsItWas) {
-  const int port = FreePort();
-  ASSERT_NE(port, 0);
-  const std::wstring target = folder + L"\\x.download";
-  WriteBytes(target, Text("before"));
-  EXPECT_THROW(downloads.Fetch("http://127.0.0.1:" + std::to_string(port) + "/x.swf", Utf8(target)), Error);
-  // A name that by its reserved top-level domain never resolves.
-  EXPECT_THROW(downloads.Fetch("http://tarnhold-test.invalid/x.swf", Utf8(target)), Error);
-  EXPECT_THROW(downloads.Fetch("no address at all", Utf8(target)), Error);
-  EXPECT_EQ(ReadBytes(target), Text("before"));
-}
-
-TEST_F(Download, AFileThatCannotBeWrittenThrows) {
-  Serve(L"a.swf", Text("body"));
-  EXPECT_THROW(Fetch("/a.swf", folder + L"\\missing\\a.swf"), Error);
-  EXPECT_FALSE(IsFolder(folder + L"\\missing"));
-  EXPECT_THROW(Fetch("/a.swf", folder), Error) << "a folder is no file";
-  // Held open without sharing, as a running program holds its file.
-  const std::wstring busy = folder + L"\\busy.swf";
-  HANDLE held = ::CreateFileW(busy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_THROW(Fetch("/a.swf", busy), Error);
-  ::CloseHandle(held);
-}
-
-TEST_F(Download, ASecondDownloadReplacesTheFileWhole) {
-  const Bytes big = PseudoRandom(200000, 4);
-  const Bytes small = PseudoRandom(700, 5);
-  Serve(L"big.swf", big);
-  Serve(L"small.swf", small);
-  const std::wstring target = folder + L"\\x.download";
-  EXPECT_EQ(Fetch("/big.swf", target).received, big.size());
-  EXPECT_EQ(Fetch("/small.swf", target).received, small.size());
-  EXPECT_TRUE(ReadBytes(target) == small) << "nothing of the longer first file may remain";
-}
-
 // A cache keyed on the address would hand back the first bytes; a copy in the
 // user's cache would be found by its address.
 TEST_F(Download, EveryDownloadAsksTheServerAndLeavesNoCacheCopy) {
@@ -385,26 +248,6 @@ TEST_F(Download, ASlowAnswerIsWaitedForToTheEnd) {
   EXPECT_EQ(result.status, 200);
   EXPECT_EQ(result.received, body.size());
   EXPECT_TRUE(ReadBytes(target) == body);
-}
-
-// A server that sends just enough that no rule of one download ends it (50
-// bytes a second: whole in 100 s): the deadline ends it, and once it has
-// passed no download begins.
-TEST_F(Download, ADeadlineEndsADownloadThatIsKeptJustAlive) {
-  Serve(L"steady.swf", PseudoRandom(5000, 9));
-  Rules(R"({"/steady.swf": {"trickle_ms": 20}})");
-  const std::wstring target = folder + L"\\x.download";
-  downloads.SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(3));
-  const LARGE_INTEGER start = Now();
-  bool whole = false;
-  try {
-    whole = Fetch("/steady.swf", target).received == 5000;
-  } catch (const platform::Error&) {
-  }
-  EXPECT_FALSE(whole);
-  EXPECT_LT(SecondsSince(start), 20.0) << "the deadline did not end the download";
-  EXPECT_THROW(Fetch("/steady.swf", target), platform::Error);
-  downloads.SetDeadline(std::nullopt);
 }
 
 // --- Resources -------------------------------------------------------------------
