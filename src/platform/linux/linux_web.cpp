@@ -493,10 +493,9 @@ void LinuxFlash::SetProperty(const std::string& name, const Variant& value) {
       " salign menu base scale devicefont embedmovie bgcolor quality2 swremote flashvars allowscriptaccess"
       " moviedata seamlesstabbing profile profileaddress profileport allownetworking allowfullscreen"
       " allowfullscreeninteractive isdependent browserzoom ";
-  gchar* lower = g_ascii_strdown(name.c_str(), -1);
+  g_autofree gchar* lower = g_ascii_strdown(name.c_str(), -1);
   const bool known = name.find(' ') == std::string::npos &&
                      kNames.find(" " + std::string(lower) + " ") != std::string_view::npos;
-  g_free(lower);
   if (!known) throw Error("object doesn't support this property or method: " + name);
   const std::string text = Text(value);
   Log("player-property", name + "=" + text);
