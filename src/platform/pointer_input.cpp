@@ -70,7 +70,7 @@ void PointerInput::Press(int button, int shift, int x, int y) {
   // A second button while one is held goes where the first went.
   const Entry target = pressing_ ? pressed_ : EntryAt(x, y);
   Begin(target, button, false);
-  Raise(target, &WindowEvents::MouseDown, &ControlEvents::MouseDown, button, shift, x, y);
+  Raise(target, &WindowEvents::MouseDown, &ControlEvents::MouseDown, "MouseDown", button, shift, x, y);
 }
 
 // The second press raises DblClick instead of MouseDown; its release is a
@@ -81,25 +81,26 @@ void PointerInput::DoublePress(int button, int /*shift*/, int x, int y) {
   const Entry target = pressing_ ? pressed_ : EntryAt(x, y);
   Begin(target, button, true);
   if (target.control != nullptr && target.events != nullptr)
-    host_.Deliver([&] { target.events->DblClick(); });
+    host_.Deliver(target.control->Name(), "DblClick", [&] { target.events->DblClick(); });
 }
 
 // The form's events take its scale unit; a control's, twips from its corner.
-void PointerInput::Raise(const Entry& target, FormEvent formEvent, ControlEvent controlEvent, int button,
-                         int shift, int x, int y) {
+void PointerInput::Raise(const Entry& target, FormEvent formEvent, ControlEvent controlEvent,
+                         std::string_view event, int button, int shift, int x, int y) {
   if (target.control == nullptr) {
     const double fx = FormX(x);
     const double fy = FormY(y);
-    host_.Deliver([&] { (form_.*formEvent)(button, shift, fx, fy); });
+    host_.Deliver({}, event, [&] { (form_.*formEvent)(button, shift, fx, fy); });
   } else if (target.events != nullptr) {
     const double tx = ToTwipsX(x) - target.control->Left();
     const double ty = ToTwipsY(y) - target.control->Top();
-    host_.Deliver([&] { (target.events->*controlEvent)(button, shift, tx, ty); });
+    host_.Deliver(target.control->Name(), event,
+                  [&] { (target.events->*controlEvent)(button, shift, tx, ty); });
   }
 }
 
 void PointerInput::Up(const Entry& target, int button, int shift, int x, int y) {
-  Raise(target, &WindowEvents::MouseUp, &ControlEvents::MouseUp, button, shift, x, y);
+  Raise(target, &WindowEvents::MouseUp, &ControlEvents::MouseUp, "MouseUp", button, shift, x, y);
 }
 
 void PointerInput::Release(int button, int shift, int x, int y) {
@@ -120,9 +121,10 @@ void PointerInput::Release(int button, int shift, int x, int y) {
   if (doubleClick) return;
   if (pressed.control != nullptr) {
     const PixelRect r = ControlPixels(*pressed.control, screen_.TwipsPerPixelX(), screen_.TwipsPerPixelY());
-    if (pressed.events != nullptr && Inside(r, x, y)) host_.Deliver([&] { pressed.events->Click(); });
+    if (pressed.events != nullptr && Inside(r, x, y))
+      host_.Deliver(pressed.control->Name(), "Click", [&] { pressed.events->Click(); });
   } else if (host_.InClient(x, y) && EntryAt(x, y).control == nullptr) {
-    host_.Deliver([&] { form_.Click(); });
+    host_.Deliver({}, "Click", [&] { form_.Click(); });
   }
 }
 
@@ -130,7 +132,7 @@ void PointerInput::Move(int buttons, int shift, int x, int y) {
   lastX_ = x;
   lastY_ = y;
   const Entry target = pressing_ ? pressed_ : EntryAt(x, y);
-  Raise(target, &WindowEvents::MouseMove, &ControlEvents::MouseMove, buttons, shift, x, y);
+  Raise(target, &WindowEvents::MouseMove, &ControlEvents::MouseMove, "MouseMove", buttons, shift, x, y);
 }
 
 void PointerInput::CaptureLost() {

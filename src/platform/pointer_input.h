@@ -14,6 +14,7 @@
 // window takes it, the system cancels the mode) ends the press as a release
 // would, without a click.
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "platform/window.h"
@@ -32,8 +33,11 @@ class PointerHost {
   virtual void Capture(bool capture) = 0;
   // The point (client pixels) lies on the window's client area.
   virtual bool InClient(int x, int y) const = 0;
-  // Calls one of the behaviour's handlers, as the backend calls every one.
-  virtual void Deliver(const std::function<void()>& handler) = 0;
+  // Calls one of the behaviour's handlers, as the backend calls every one:
+  // `control` names the control it belongs to (empty: the window's own),
+  // `event` the event.
+  virtual void Deliver(std::string_view control, std::string_view event,
+                       const std::function<void()>& handler) = 0;
 
  protected:
   ~PointerHost() = default;
@@ -73,8 +77,8 @@ class PointerInput {
   using FormEvent = void (WindowEvents::*)(int, int, double, double);
   using ControlEvent = void (ControlEvents::*)(int, int, double, double);
   Entry EntryAt(int x, int y) const;
-  void Raise(const Entry& target, FormEvent formEvent, ControlEvent controlEvent, int button, int shift,
-             int x, int y);
+  void Raise(const Entry& target, FormEvent formEvent, ControlEvent controlEvent, std::string_view event,
+             int button, int shift, int x, int y);
   void Begin(const Entry& target, int button, bool doubleClick);
   void Up(const Entry& target, int button, int shift, int x, int y);
   double ToTwipsX(int x) const;

@@ -1,5 +1,7 @@
 // The simulator stands in for the OS, so where it models the OS it is tested
 // against what the OS does.
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include "test_support.h"
@@ -146,6 +148,39 @@ TEST(SimTimers, TickOnlyWhenEnabledAndAnErrorAbandonsTheTickOnly) {
   sim.WindowNamed("W").TickTimers();
   sim.WindowNamed("W").TickTimers();
   EXPECT_EQ(ticks, 2);
+}
+
+// What the runtime would end the program for (a bug, memory gone) abandons
+// the handler as a platform::Error does, and leaves a word naming it: even
+// when the word itself cannot be written.
+TEST(SimDispatch, AThrowingHandlerIsAbandonedNamedInTheTraceAndTheProgramGoesOn) {
+  SimPlatform sim;
+  struct Throws : platform::ControlEvents {
+    void Click() override { throw 42; }  // NOLINT(hicpp-exception-baseclass): what no handler should throw
+  } imageEvents;
+  NoEvents events;
+  auto w = sim.context().Windows().NewWindow(Design("W"), events);
+  platform::ControlDesign image;
+  image.name = "Image1";
+  image.width = image.height = 300;
+  w->AddControl(image, &imageEvents);
+  int ticks = 0;
+  auto t = w->AddTimer(10, true, [&] {
+    ++ticks;
+    throw std::logic_error("a bug in the tick");
+  });
+  auto& window = sim.WindowNamed("W");
+  window.TickTimers();
+  window.PointerDown(5, 5);
+  window.PointerUp(5, 5);
+  sim.Fail("Handler.Failed");
+  EXPECT_NO_THROW(window.TickTimers()) << "a failing sink fails nothing more";
+  EXPECT_EQ(ticks, 2) << "the timer goes on after a failed tick";
+  EXPECT_EQ(
+      sim.TraceOf({"Handler."}),
+      (std::vector<std::string>{"Handler.Failed W.Timer: a bug in the tick",
+                                "Handler.Failed W.Image1.Click: an exception that is not a std::exception",
+                                "Handler.Failed W.Timer: a bug in the tick"}));
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   context->windows = windows;
   context->graphics = graphics;
   tarnhold::Program* program = nullptr;
-  Dispatch([&] {
+  Dispatch({"Program", "Start"}, [&] {
     program = new tarnhold::Program(*context);
     program->Start();
   });

@@ -349,7 +349,7 @@ gboolean LinuxBrowser::OnPolicy(WebKitWebView*, WebKitPolicyDecision* decision, 
   }
   bool cancel = false;
   ++browser->inPolicy_;
-  Dispatch([&] { browser->events_.BeforeNavigate2(url, cancel); });
+  Dispatch({browser->trace_, "BeforeNavigate2"}, [&] { browser->events_.BeforeNavigate2(url, cancel); });
   --browser->inPolicy_;
   Log(cancel ? "navigation-cancelled" : "navigation", browser->trace_ + " " + url);
   if (cancel) {
@@ -373,19 +373,19 @@ void LinuxBrowser::OnLoad(WebKitWebView* view, WebKitLoadEvent event, gpointer s
     case WEBKIT_LOAD_STARTED:
       browser->loading_ = true;
       browser->painted_ = false;
-      Dispatch([&] { browser->events_.DownloadBegin(); });
+      Dispatch({browser->trace_, "DownloadBegin"}, [&] { browser->events_.DownloadBegin(); });
       break;
     case WEBKIT_LOAD_COMMITTED:
       browser->hasDocument_ = true;
-      Dispatch([&] { browser->events_.NavigateComplete2(url); });
+      Dispatch({browser->trace_, "NavigateComplete2"}, [&] { browser->events_.NavigateComplete2(url); });
       break;
     case WEBKIT_LOAD_FINISHED:
       if (browser->loading_) {
         browser->loading_ = false;
-        Dispatch([&] { browser->events_.DownloadComplete(); });
+        Dispatch({browser->trace_, "DownloadComplete"}, [&] { browser->events_.DownloadComplete(); });
       }
       Log("document-complete", browser->trace_ + " " + url);
-      Dispatch([&] { browser->events_.DocumentComplete(url); });
+      Dispatch({browser->trace_, "DocumentComplete"}, [&] { browser->events_.DocumentComplete(url); });
       break;
     default:
       break;
@@ -398,7 +398,7 @@ gboolean LinuxBrowser::OnFailed(WebKitWebView*, WebKitLoadEvent, const gchar* ur
   Log("load-failed", browser->trace_ + " " + (uri != nullptr ? uri : "") + " " + error->message);
   if (browser->loading_) {
     browser->loading_ = false;
-    Dispatch([&] { browser->events_.DownloadComplete(); });
+    Dispatch({browser->trace_, "DownloadComplete"}, [&] { browser->events_.DownloadComplete(); });
   }
   return FALSE;  // the engine's error page, as the old control showed its own
 }
@@ -412,11 +412,11 @@ void LinuxBrowser::OnMessage(WebKitUserContentManager*, WebKitJavascriptResult* 
   const std::string url = message.substr(tab + 1);
   if (kind != "painted") Log("page-" + kind, browser->trace_ + " " + url);
   if (kind == "frame") {
-    Dispatch([&] { browser->events_.NavigateComplete2(url); });
+    Dispatch({browser->trace_, "NavigateComplete2"}, [&] { browser->events_.NavigateComplete2(url); });
   } else if (kind == "complete") {
-    Dispatch([&] { browser->events_.DocumentComplete(url); });
+    Dispatch({browser->trace_, "DocumentComplete"}, [&] { browser->events_.DocumentComplete(url); });
   } else if (kind == "script") {
-    Dispatch([&] { browser->events_.BeforeScriptExecute(); });
+    Dispatch({browser->trace_, "BeforeScriptExecute"}, [&] { browser->events_.BeforeScriptExecute(); });
   } else if (kind == "painted") {
     Log("painted", browser->trace_ + " " + url);
     browser->painted_ = true;

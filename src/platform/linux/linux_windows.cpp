@@ -223,8 +223,8 @@ bool LinuxRuntime::HasWindowManager() const {
 
 // --- Timers ---------------------------------------------------------------------
 
-LinuxTimer::LinuxTimer(int interval, std::function<void()> tick)
-    : interval_(interval), tick_(std::move(tick)) {}
+LinuxTimer::LinuxTimer(std::string window, int interval, std::function<void()> tick)
+    : interval_(interval), tick_(std::make_shared<const Tick>(Tick{std::move(window), std::move(tick)})) {}
 
 LinuxTimer::~LinuxTimer() { SetEnabled(false); }
 
@@ -243,9 +243,8 @@ void LinuxTimer::SetEnabled(bool enabled) {
 gboolean LinuxTimer::Fire(gpointer self) {
   auto* timer = static_cast<LinuxTimer*>(self);
   const guint source = timer->source_;
-  // A copy: the tick may destroy the timer that holds it.
-  const std::function<void()> tick = timer->tick_;
-  Dispatch(tick);
+  const std::shared_ptr<const Tick> tick = timer->tick_;
+  Dispatch({tick->window, "Timer"}, tick->run);
   // The timer may be gone; GLib only asks whether to keep this source, and a
   // disabled or destroyed timer has already removed it.
   return g_main_context_find_source_by_id(nullptr, source) != nullptr ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
@@ -356,7 +355,7 @@ void LinuxWindow::Show(Window* owner) {
   if (owner_ == nullptr || !owner_->ownedHidden_) ShowNative();
   if (!shownOnce_) {
     shownOnce_ = true;
-    Dispatch([&] { events_.Resized(); });
+    Dispatch({name_, "Resized"}, [&] { events_.Resized(); });
   }
 }
 
@@ -452,7 +451,7 @@ void LinuxWindow::Place(const GdkRectangle& bounds) {
   requested_ = bounds;
   if (applySource_ == 0)
     applySource_ = g_idle_add_full(G_PRIORITY_HIGH_IDLE, &LinuxWindow::Apply, this, nullptr);
-  if (resized) Dispatch([&] { events_.Resized(); });
+  if (resized) Dispatch({name_, "Resized"}, [&] { events_.Resized(); });
 }
 
 // The form writes its bounds one property at a time (and the frame's timer
@@ -524,7 +523,7 @@ void LinuxWindow::SetState(WindowState state) {
     }
   }
   HideOwned(minimized);
-  Dispatch([&] { events_.Resized(); });
+  Dispatch({name_, "Resized"}, [&] { events_.Resized(); });
 }
 
 gboolean LinuxWindow::OnState(GtkWidget*, GdkEventWindowState* event, gpointer self) {
@@ -553,12 +552,12 @@ gboolean LinuxWindow::OnState(GtkWidget*, GdkEventWindowState* event, gpointer s
   if (now == window->state_) return FALSE;
   window->state_ = now;
   window->HideOwned(iconic);
-  Dispatch([&] { window->events_.Resized(); });
+  Dispatch({window->name_, "Resized"}, [&] { window->events_.Resized(); });
   return FALSE;
 }
 
 std::unique_ptr<Timer> LinuxWindow::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
-  auto timer = std::make_unique<LinuxTimer>(intervalMs, std::move(tick));
+  auto timer = std::make_unique<LinuxTimer>(name_, intervalMs, std::move(tick));
   timer->SetEnabled(enabled);
   return timer;
 }
@@ -745,7 +744,7 @@ gboolean LinuxWindow::OnGrabBroken(GtkWidget*, GdkEvent*, gpointer self) {
 
 void LinuxWindow::TrayCallback(int mouseMessage) {
   const double scale = ScaleX();
-  Dispatch([&] { events_.MouseMove(0, 0, mouseMessage * scale, 0); });
+  Dispatch({name_, "MouseMove"}, [&] { events_.MouseMove(0, 0, mouseMessage * scale, 0); });
 }
 
 // The window system's answers to this backend's own requests come late and
@@ -766,13 +765,13 @@ gboolean LinuxWindow::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer
   if (Same(seen, window->bounds_)) return FALSE;
   const bool resized = seen.width != window->bounds_.width || seen.height != window->bounds_.height;
   window->bounds_ = seen;
-  if (resized) Dispatch([&] { window->events_.Resized(); });
+  if (resized) Dispatch({window->name_, "Resized"}, [&] { window->events_.Resized(); });
   return FALSE;
 }
 
 gboolean LinuxWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
   auto* window = static_cast<LinuxWindow*>(self);
-  Dispatch([&] { window->events_.CloseRequested(); });
+  Dispatch({window->name_, "CloseRequested"}, [&] { window->events_.CloseRequested(); });
   return TRUE;  // the form decides
 }
 

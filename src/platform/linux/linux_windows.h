@@ -81,7 +81,8 @@ class LinuxRuntime final : public WindowRuntime {
 
 class LinuxTimer final : public Timer {
  public:
-  LinuxTimer(int interval, std::function<void()> tick);
+  // `window`: the name of the window it belongs to, for the word of a failed tick.
+  LinuxTimer(std::string window, int interval, std::function<void()> tick);
   ~LinuxTimer() override;
   LinuxTimer(const LinuxTimer&) = delete;
   LinuxTimer& operator=(const LinuxTimer&) = delete;
@@ -91,9 +92,14 @@ class LinuxTimer final : public Timer {
 
  private:
   static gboolean Fire(gpointer self);
+  struct Tick {
+    std::string window;
+    std::function<void()> run;
+  };
   int interval_;
   guint source_ = 0;
-  std::function<void()> tick_;
+  // Shared with a running tick, which may destroy the timer that holds it.
+  std::shared_ptr<const Tick> tick_;
 };
 
 class LinuxControl final : public WindowlessControl {
@@ -220,7 +226,10 @@ class LinuxWindow final : public Window, private PointerHost {
   // PointerHost: X holds the pointer for the pressed window by itself.
   void Capture(bool /*capture*/) override {}
   bool InClient(int x, int y) const override;
-  void Deliver(const std::function<void()>& handler) override { Dispatch(handler); }
+  void Deliver(std::string_view control, std::string_view event,
+               const std::function<void()>& handler) override {
+    Dispatch({name_, control, event}, handler);
+  }
 
   std::vector<std::unique_ptr<LinuxControl>> controls_;  // z-order, bottom first
   PointerInput input_;

@@ -10,8 +10,6 @@
 
 namespace tarnhold::platform::sim {
 
-using platform::ResumeNext;
-
 namespace {
 std::string Text(const Variant& value) {
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
@@ -57,23 +55,23 @@ void SimBrowser::SetBodyAttribute(const std::string& name, short integerValue) {
 
 bool SimBrowser::RaiseBeforeNavigate2(const std::string& url) {
   bool cancel = false;
-  ResumeNext([&] { events_.BeforeNavigate2(url, cancel); });
+  sim_.Deliver({name_, "BeforeNavigate2"}, [&] { events_.BeforeNavigate2(url, cancel); });
   return cancel;
 }
 void SimBrowser::RaiseNavigateComplete2(const std::string& url) {
-  ResumeNext([&] { events_.NavigateComplete2(url); });
+  sim_.Deliver({name_, "NavigateComplete2"}, [&] { events_.NavigateComplete2(url); });
 }
 void SimBrowser::RaiseDocumentComplete(const std::string& url) {
-  ResumeNext([&] { events_.DocumentComplete(url); });
+  sim_.Deliver({name_, "DocumentComplete"}, [&] { events_.DocumentComplete(url); });
 }
 void SimBrowser::RaiseDownloadBegin() {
-  ResumeNext([&] { events_.DownloadBegin(); });
+  sim_.Deliver({name_, "DownloadBegin"}, [&] { events_.DownloadBegin(); });
 }
 void SimBrowser::RaiseDownloadComplete() {
-  ResumeNext([&] { events_.DownloadComplete(); });
+  sim_.Deliver({name_, "DownloadComplete"}, [&] { events_.DownloadComplete(); });
 }
 void SimBrowser::RaiseBeforeScriptExecute() {
-  ResumeNext([&] { events_.BeforeScriptExecute(); });
+  sim_.Deliver({name_, "BeforeScriptExecute"}, [&] { events_.BeforeScriptExecute(); });
 }
 
 // --- Run-time controls ----------------------------------------------------------

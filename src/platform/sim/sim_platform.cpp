@@ -3,8 +3,21 @@
 #include <glib.h>
 
 #include <algorithm>
+#include <utility>
 
 namespace tarnhold::platform::sim {
+
+namespace {
+// The platform whose handler is running: the failure sink is one for the
+// process, and a test may hold more than one platform.
+SimPlatform* g_delivering = nullptr;
+
+void RecordHandlerFailure(std::string_view handler, std::string_view what) {
+  if (g_delivering != nullptr) {
+    g_delivering->Call("Handler.Failed", std::string(handler).append(": ").append(what));
+  }
+}
+}  // namespace
 
 SimPlatform::SimPlatform() {
   context_.windows = this;
@@ -38,6 +51,23 @@ void SimPlatform::Record(const std::string& op, const std::string& detail) const
 }
 
 void SimPlatform::Call(const std::string& op, const std::string& detail) { Record(op, detail); }
+
+// Through the backends' own dispatch, so that what it reports is what the
+// trace shows. The program's end is no failure: it goes on to the test.
+void SimPlatform::Deliver(const HandlerName& name, const std::function<void()>& handler) {
+  SetHandlerFailureSink(&RecordHandlerFailure);
+  SimPlatform* const outer = std::exchange(g_delivering, this);
+  bool ended = false;
+  Dispatch(name, [&] {
+    try {
+      handler();
+    } catch (const ProgramEnded&) {
+      ended = true;
+    }
+  });
+  g_delivering = outer;
+  if (ended) throw ProgramEnded{};
+}
 
 std::vector<std::string> SimPlatform::TraceOf(const std::vector<std::string>& prefixes) const {
   std::vector<std::string> out;

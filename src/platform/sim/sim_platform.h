@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "platform/context.h"
+#include "platform/dispatch.h"
+#include "platform/geometry.h"
 #include "platform/pointer_input.h"
 
 namespace tarnhold::platform::sim {
@@ -26,16 +28,16 @@ class SimPlatform;
 
 class SimTimer final : public Timer {
  public:
-  SimTimer(SimPlatform& sim, std::string owner, int interval, bool enabled, std::function<void()> tick);
+  SimTimer(SimPlatform& sim, std::string window, int interval, bool enabled, std::function<void()> tick);
   bool Enabled() const override { return enabled_; }
   void SetEnabled(bool enabled) override;
   int Interval() const override { return interval_; }
-  // One tick, if enabled; a platform::Error abandons the tick only.
+  // One tick, if enabled; a failing tick is abandoned, the timer goes on.
   void Fire();
 
  private:
   SimPlatform& sim_;
-  std::string owner_;
+  std::string window_;
   int interval_;
   bool enabled_;
   std::function<void()> tick_;
@@ -214,7 +216,8 @@ class SimWindow final : public Window, private PointerHost {
   // PointerHost
   void Capture(bool capture) override;
   bool InClient(int x, int y) const override;
-  void Deliver(const std::function<void()>& handler) override;
+  void Deliver(std::string_view control, std::string_view event,
+               const std::function<void()>& handler) override;
 
   SimPlatform& sim_;
   std::string name_;
@@ -269,6 +272,10 @@ class SimPlatform final : private WindowRuntime,
   // detail text equals `detail`, `times` times (-1: always).
   void Fail(const std::string& op, const std::string& detail = "*", int times = -1);
   void ClearFailures() { failures_.clear(); }
+  // Runs one of the behaviour's handlers as a backend's event dispatch does:
+  // a failing one is abandoned with a "Handler.Failed NAME: text" entry, and
+  // the program goes on. The program's end still travels to the test.
+  void Deliver(const HandlerName& name, const std::function<void()>& handler);
 
   // --- The machine --------------------------------------------------------
   void SetScreenPixels(std::int32_t width, std::int32_t height);

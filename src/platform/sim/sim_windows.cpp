@@ -6,10 +6,6 @@
 
 namespace tarnhold::platform::sim {
 
-// An event handler that fails is abandoned and the program goes on, as the
-// backend's event dispatch does.
-using platform::ResumeNext;
-
 namespace {
 std::string Num(double value) {
   char text[32];
@@ -21,17 +17,17 @@ std::string Num(double value) {
 
 // --- Timers -------------------------------------------------------------------
 
-SimTimer::SimTimer(SimPlatform& sim, std::string owner, int interval, bool enabled,
+SimTimer::SimTimer(SimPlatform& sim, std::string window, int interval, bool enabled,
                    std::function<void()> tick)
-    : sim_(sim), owner_(std::move(owner)), interval_(interval), enabled_(enabled), tick_(std::move(tick)) {}
+    : sim_(sim), window_(std::move(window)), interval_(interval), enabled_(enabled), tick_(std::move(tick)) {}
 
 void SimTimer::SetEnabled(bool enabled) {
-  sim_.Call("Timer.SetEnabled", owner_ + (enabled ? " on" : " off"));
+  sim_.Call("Timer.SetEnabled", window_ + (enabled ? ".Timer on" : ".Timer off"));
   enabled_ = enabled;
 }
 
 void SimTimer::Fire() {
-  if (enabled_) ResumeNext(tick_);
+  if (enabled_) sim_.Deliver({window_, "Timer"}, tick_);
 }
 
 // --- Controls -----------------------------------------------------------------
@@ -88,19 +84,22 @@ void SimControl::SetCaption(const std::string& text) {
   caption_ = text;
 }
 void SimControl::RaiseClick() {
-  if (events_ != nullptr) ResumeNext([&] { events_->Click(); });
+  if (events_ != nullptr) sim_.Deliver({window_, name_, "Click"}, [&] { events_->Click(); });
 }
 void SimControl::RaiseDblClick() {
-  if (events_ != nullptr) ResumeNext([&] { events_->DblClick(); });
+  if (events_ != nullptr) sim_.Deliver({window_, name_, "DblClick"}, [&] { events_->DblClick(); });
 }
 void SimControl::RaiseMouseDown(double x, double y, int button) {
-  if (events_ != nullptr) ResumeNext([&] { events_->MouseDown(button, 0, x, y); });
+  if (events_ != nullptr)
+    sim_.Deliver({window_, name_, "MouseDown"}, [&] { events_->MouseDown(button, 0, x, y); });
 }
 void SimControl::RaiseMouseMove(double x, double y, int button) {
-  if (events_ != nullptr) ResumeNext([&] { events_->MouseMove(button, 0, x, y); });
+  if (events_ != nullptr)
+    sim_.Deliver({window_, name_, "MouseMove"}, [&] { events_->MouseMove(button, 0, x, y); });
 }
 void SimControl::RaiseMouseUp(double x, double y, int button) {
-  if (events_ != nullptr) ResumeNext([&] { events_->MouseUp(button, 0, x, y); });
+  if (events_ != nullptr)
+    sim_.Deliver({window_, name_, "MouseUp"}, [&] { events_->MouseUp(button, 0, x, y); });
 }
 
 // --- Windows ------------------------------------------------------------------
@@ -118,7 +117,7 @@ SimWindow::SimWindow(SimPlatform& sim, const WindowDesign& design, WindowEvents&
   sim_.windows_.push_back(this);
   // CreateWindowEx sends WM_SIZE before it returns: a form hears of its size
   // before it holds its window.
-  ResumeNext([&] { events_.Resized(); });
+  sim_.Deliver({name_, "Resized"}, [&] { events_.Resized(); });
 }
 
 SimWindow::~SimWindow() {
@@ -165,7 +164,7 @@ void SimWindow::Show(Window* owner) {
   // The runtime lays a window out when it is first shown.
   if (!shownOnce_) {
     shownOnce_ = true;
-    ResumeNext([&] { events_.Resized(); });
+    sim_.Deliver({name_, "Resized"}, [&] { events_.Resized(); });
   }
   // An owned window shown while its owner is minimised waits for the restore.
   hiddenWithOwner_ = owner_ != nullptr && owner_->state_ == WindowState::Minimized;
@@ -205,7 +204,7 @@ double SimWindow::Width() const {
 }
 void SimWindow::SetWidth(double twips) {
   SetPixels(width_, twips, true, "Window.SetWidth");
-  ResumeNext([&] { events_.Resized(); });
+  sim_.Deliver({name_, "Resized"}, [&] { events_.Resized(); });
 }
 double SimWindow::Height() const {
   Call("Window.Height");
@@ -213,7 +212,7 @@ double SimWindow::Height() const {
 }
 void SimWindow::SetHeight(double twips) {
   SetPixels(height_, twips, false, "Window.SetHeight");
-  ResumeNext([&] { events_.Resized(); });
+  sim_.Deliver({name_, "Resized"}, [&] { events_.Resized(); });
 }
 
 // The windows have no border: the client area is the whole window.
@@ -248,19 +247,19 @@ void SimWindow::SetState(WindowState state) {
   if (state == WindowState::Minimized && !wasMinimized) HideOwned(true);
   if (state != WindowState::Minimized && wasMinimized) HideOwned(false);
   // As on the system: a state change is a size change.
-  if (changed) ResumeNext([&] { events_.Resized(); });
+  if (changed) sim_.Deliver({name_, "Resized"}, [&] { events_.Resized(); });
 }
 
 void SimWindow::SystemRestore() {
   if (state_ != WindowState::Minimized) return;
   state_ = WindowState::Normal;
   HideOwned(false);
-  ResumeNext([&] { events_.Resized(); });
+  sim_.Deliver({name_, "Resized"}, [&] { events_.Resized(); });
 }
 
 std::unique_ptr<Timer> SimWindow::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
   Call("Window.AddTimer", std::to_string(intervalMs) + (enabled ? " on" : " off"));
-  auto timer = std::make_unique<SimTimer>(sim_, name_ + ".Timer", intervalMs, enabled, std::move(tick));
+  auto timer = std::make_unique<SimTimer>(sim_, name_, intervalMs, enabled, std::move(tick));
   timers_.push_back(timer.get());
   return timer;
 }
@@ -284,16 +283,16 @@ void SimWindow::TickTimers() {
 }
 
 void SimWindow::RaiseCloseRequest() {
-  ResumeNext([&] { events_.CloseRequested(); });
+  sim_.Deliver({name_, "CloseRequested"}, [&] { events_.CloseRequested(); });
 }
 void SimWindow::RaiseClick() {
-  ResumeNext([&] { events_.Click(); });
+  sim_.Deliver({name_, "Click"}, [&] { events_.Click(); });
 }
 void SimWindow::RaiseMouseDown(int button, int shift, double x, double y) {
-  ResumeNext([&] { events_.MouseDown(button, shift, x, y); });
+  sim_.Deliver({name_, "MouseDown"}, [&] { events_.MouseDown(button, shift, x, y); });
 }
 void SimWindow::RaiseMouseMove(int button, int shift, double x, double y) {
-  ResumeNext([&] { events_.MouseMove(button, shift, x, y); });
+  sim_.Deliver({name_, "MouseMove"}, [&] { events_.MouseMove(button, shift, x, y); });
 }
 
 void SimWindow::PointAt(int x, int y) { sim_.cursor_ = {left_ + x, top_ + y}; }
@@ -335,7 +334,10 @@ void SimWindow::Capture(bool capture) {
 
 bool SimWindow::InClient(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
 
-void SimWindow::Deliver(const std::function<void()>& handler) { ResumeNext(handler); }
+void SimWindow::Deliver(std::string_view control, std::string_view event,
+                        const std::function<void()>& handler) {
+  sim_.Deliver({name_, control, event}, handler);
+}
 
 // --- The runtime --------------------------------------------------------------
 

@@ -10,13 +10,13 @@ void RunClient(HINSTANCE instance, const std::function<void(Program&)>& started)
   // ExitProcess, never by unwinding from here.
   Win32Platform* platform = nullptr;
   Program* program = nullptr;
-  Dispatch([&] {
+  Dispatch({"Program", "Start"}, [&] {
     platform = new Win32Platform(instance);
     program = new Program(platform->context());
     program->Start();
   });
   if (program == nullptr) ::ExitProcess(1);
-  if (started) Dispatch([&] { started(*program); });
+  if (started) Dispatch({"Program", "Started"}, [&] { started(*program); });
   MSG message;
   while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     ::TranslateMessage(&message);

@@ -68,39 +68,38 @@ std::string ArgumentText(const DISPPARAMS* params, UINT fromFirst) {
   return text != nullptr ? *text : std::string();
 }
 
-void DeliverBrowserEvent(BrowserEvents& events, DISPID id, DISPPARAMS* params) {
+// The arguments are read inside the guard: reading them allocates and
+// converts, and nothing may unwind into the control that raised the event.
+void DeliverBrowserEvent(BrowserEvents& events, std::string_view source, DISPID id,
+                         DISPPARAMS* params) noexcept {
   switch (id) {
     case DISPID_BEFORENAVIGATE2: {
-      const std::string url = ArgumentText(params, 1);
       // Cancel is the last argument, passed by reference: what the handler
-      // leaves in it decides whether the navigation goes on.
+      // leaves in it decides whether the navigation goes on, even when the
+      // handler fails after setting it.
       VARIANT_BOOL* out = nullptr;
       if (params != nullptr && params->cArgs > 0 && V_VT(&params->rgvarg[0]) == (VT_BYREF | VT_BOOL)) {
         out = V_BOOLREF(&params->rgvarg[0]);
       }
       bool cancel = out != nullptr && *out != VARIANT_FALSE;
-      Dispatch([&] { events.BeforeNavigate2(url, cancel); });
+      Dispatch({source, "BeforeNavigate2"}, [&] { events.BeforeNavigate2(ArgumentText(params, 1), cancel); });
       if (out != nullptr) *out = cancel ? VARIANT_TRUE : VARIANT_FALSE;
       break;
     }
-    case DISPID_NAVIGATECOMPLETE2: {
-      const std::string url = ArgumentText(params, 1);
-      Dispatch([&] { events.NavigateComplete2(url); });
+    case DISPID_NAVIGATECOMPLETE2:
+      Dispatch({source, "NavigateComplete2"}, [&] { events.NavigateComplete2(ArgumentText(params, 1)); });
       break;
-    }
-    case DISPID_DOCUMENTCOMPLETE: {
-      const std::string url = ArgumentText(params, 1);
-      Dispatch([&] { events.DocumentComplete(url); });
+    case DISPID_DOCUMENTCOMPLETE:
+      Dispatch({source, "DocumentComplete"}, [&] { events.DocumentComplete(ArgumentText(params, 1)); });
       break;
-    }
     case DISPID_DOWNLOADBEGIN:
-      Dispatch([&] { events.DownloadBegin(); });
+      Dispatch({source, "DownloadBegin"}, [&] { events.DownloadBegin(); });
       break;
     case DISPID_DOWNLOADCOMPLETE:
-      Dispatch([&] { events.DownloadComplete(); });
+      Dispatch({source, "DownloadComplete"}, [&] { events.DownloadComplete(); });
       break;
     case DISPID_BEFORESCRIPTEXECUTE:
-      Dispatch([&] { events.BeforeScriptExecute(); });
+      Dispatch({source, "BeforeScriptExecute"}, [&] { events.BeforeScriptExecute(); });
       break;
     default:
       break;
@@ -157,7 +156,8 @@ class SitePart : public Interface {
 
 class Site final {
  public:
-  Site(OleHost& host, BrowserEvents* events) : host_(&host), events_(events) {
+  Site(OleHost& host, BrowserEvents* events, std::string source)
+      : source_(std::move(source)), host_(&host), events_(events) {
     ::InterlockedIncrement(&liveSites);
   }
   Site(const Site&) = delete;
@@ -343,6 +343,7 @@ class Site final {
 
   LONG refs_ = 1;
   int delivering_ = 0;
+  std::string source_;  // "Form2.WebBrowser1": who raised a failed event
   OleHost* host_;
   BrowserEvents* events_;
   ClientPart client_{*this};
@@ -514,20 +515,21 @@ class Arguments {
 
 // --- One hosted control --------------------------------------------------------------
 
-OleHost::OleHost(HWND form, const RECT& pixels, BrowserEvents* events)
-    : form_(form), rect_(pixels), site_(new Site(*this, events)) {}
+OleHost::OleHost(HWND form, const RECT& pixels, BrowserEvents* events, std::string source)
+    : form_(form), rect_(pixels), site_(new Site(*this, events, std::move(source))) {}
 
 OleHost::~OleHost() { Teardown(); }
 
 std::unique_ptr<OleHost> OleHost::Create(const std::string& progId, HWND form, const RECT* pixels,
-                                         BrowserEvents* events) {
+                                         BrowserEvents* events, std::string source) {
   CLSID clsid{};
   if (FAILED(::CLSIDFromProgID(Wide(progId).c_str(), &clsid))) return nullptr;
   ComPtr<IOleObject> object;
   if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object.put_void()))) {
     return nullptr;
   }
-  std::unique_ptr<OleHost> host(new OleHost(form, pixels != nullptr ? *pixels : RECT{}, events));
+  std::unique_ptr<OleHost> host(
+      new OleHost(form, pixels != nullptr ? *pixels : RECT{}, events, std::move(source)));
   host->object_ = std::move(object);
   // A failure from here on unwinds through the destructor, which tears down
   // whatever was done.
@@ -617,8 +619,10 @@ bool OleHost::Shown() const {
 
 // --- The browser control ---------------------------------------------------------------
 
-Win32Browser::Win32Browser(std::string name, HWND form, const RECT& pixels, BrowserEvents& events)
-    : name_(std::move(name)), host_(OleHost::Create(kBrowserProgId, form, &pixels, &events)) {
+Win32Browser::Win32Browser(const std::string& formName, std::string name, HWND form, const RECT& pixels,
+                           BrowserEvents& events)
+    : name_(std::move(name)),
+      host_(OleHost::Create(kBrowserProgId, form, &pixels, &events, formName + "." + name_)) {
   if (!host_) throw Error("the browser control cannot be created");
   host_->Advise(DIID_DWebBrowserEvents2);
 }

@@ -127,9 +127,10 @@ class OleHost {
  public:
   // nullptr when the ProgID names no class that can be created here; Error
   // when the class exists but refuses to be hosted. Without a rectangle the
-  // control takes its own extent at the form's origin.
+  // control takes its own extent at the form's origin. `source` names the
+  // control in the word of a failed event handler.
   static std::unique_ptr<OleHost> Create(const std::string& progId, HWND form, const RECT* pixels,
-                                         BrowserEvents* events);
+                                         BrowserEvents* events, std::string source = {});
   ~OleHost();
   OleHost(const OleHost&) = delete;
   OleHost& operator=(const OleHost&) = delete;
@@ -157,7 +158,7 @@ class OleHost {
   }
 
  private:
-  OleHost(HWND form, const RECT& pixels, BrowserEvents* events);
+  OleHost(HWND form, const RECT& pixels, BrowserEvents* events, std::string source);
   void Activate(const RECT* pixels);
 
   HWND form_;
@@ -176,7 +177,8 @@ std::size_t LiveOleSites();
 
 class Win32Browser final : public Browser {
  public:
-  Win32Browser(std::string name, HWND form, const RECT& pixels, BrowserEvents& events);
+  Win32Browser(const std::string& formName, std::string name, HWND form, const RECT& pixels,
+               BrowserEvents& events);
   const std::string& Name() const { return name_; }
   void Navigate(const std::string& url) override;
   void Navigate2(const std::string& url) override;

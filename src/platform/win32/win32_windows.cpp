@@ -198,8 +198,11 @@ void TimerScheduler::Pass() {
   inPass_ = false;
 }
 
-Win32Timer::Win32Timer(TimerScheduler& scheduler, int interval, std::function<void()> tick)
-    : scheduler_(scheduler), interval_(interval), tick_(std::move(tick)) {}
+Win32Timer::Win32Timer(TimerScheduler& scheduler, std::string window, int interval,
+                       std::function<void()> tick)
+    : scheduler_(scheduler),
+      interval_(interval),
+      tick_(std::make_shared<const Tick>(Tick{std::move(window), std::move(tick)})) {}
 
 Win32Timer::~Win32Timer() {
   if (enabled_) scheduler_.Disable(*this);
@@ -223,7 +226,8 @@ void Win32Timer::FireIfDue(ULONGLONG now, ULONGLONG period) {
   if (now + period / 2 < due_) return;
   due_ += interval;
   if (due_ <= now) due_ = now + interval;  // a long stall does not fire the missed ticks at once
-  Dispatch(tick_);
+  const std::shared_ptr<const Tick> tick = tick_;
+  Dispatch({tick->window, "Timer"}, tick->run);
 }
 
 // --- Windowless controls --------------------------------------------------------
@@ -300,10 +304,10 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CLOSE:
       // The form decides; the default would destroy the window.
-      Dispatch([&] { events_.CloseRequested(); });
+      Dispatch({name_, "CloseRequested"}, [&] { events_.CloseRequested(); });
       return 0;
     case WM_ENDSESSION:
-      if (wParam != 0) Dispatch([&] { events_.CloseRequested(); });
+      if (wParam != 0) Dispatch({name_, "CloseRequested"}, [&] { events_.CloseRequested(); });
       return 0;
     case WM_WINDOWPOSCHANGED:
       boundsKnown_ = false;
@@ -318,7 +322,7 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         ::ShowOwnedPopups(hwnd_, TRUE);
         ownedHidden_ = false;
       }
-      Dispatch([&] { events_.Resized(); });
+      Dispatch({name_, "Resized"}, [&] { events_.Resized(); });
       return 0;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
@@ -407,7 +411,7 @@ void Win32Window::MouseMoved(WPARAM wParam, LPARAM lParam) {
   if (!Visible()) {
     const double scaleX = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppX();
     const double scaleY = scaleUnit_ == ScaleUnit::Pixels ? 1.0 : TppY();
-    Dispatch([&] { events_.MouseMove(buttons, shift, x * scaleX, y * scaleY); });
+    Dispatch({name_, "MouseMove"}, [&] { events_.MouseMove(buttons, shift, x * scaleX, y * scaleY); });
     return;
   }
   input_.Move(buttons, shift, x, y);
@@ -533,7 +537,7 @@ void Win32Window::Show(Window* owner) {
   // The runtime lays a window out when it is first shown, size change or not.
   if (!shownOnce_) {
     shownOnce_ = true;
-    Dispatch([&] { events_.Resized(); });
+    Dispatch({name_, "Resized"}, [&] { events_.Resized(); });
   }
 }
 
@@ -645,7 +649,7 @@ void Win32Window::SetState(WindowState state) {
 }
 
 std::unique_ptr<Timer> Win32Window::AddTimer(int intervalMs, bool enabled, std::function<void()> tick) {
-  auto timer = std::make_unique<Win32Timer>(runtime_.Timers(), intervalMs, std::move(tick));
+  auto timer = std::make_unique<Win32Timer>(runtime_.Timers(), name_, intervalMs, std::move(tick));
   timer->SetEnabled(enabled);
   return timer;
 }
@@ -703,7 +707,7 @@ Browser& Win32Window::AddBrowser(const std::string& name, double left, double to
   const LONG y = TwipsToPixels(top, TppY());
   const RECT pixels{x, y, x + TwipsToPixels(width, TppX()), y + TwipsToPixels(height, TppY())};
   runtime_.StartOle();
-  browsers_.push_back(std::make_unique<Win32Browser>(name, hwnd_, pixels, events));
+  browsers_.push_back(std::make_unique<Win32Browser>(name_, name, hwnd_, pixels, events));
   return *browsers_.back();
 }
 

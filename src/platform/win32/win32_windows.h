@@ -102,7 +102,8 @@ class Win32Runtime final : public WindowRuntime {
 
 class Win32Timer final : public Timer {
  public:
-  Win32Timer(TimerScheduler& scheduler, int interval, std::function<void()> tick);
+  // `window`: the name of the window it belongs to, for the word of a failed tick.
+  Win32Timer(TimerScheduler& scheduler, std::string window, int interval, std::function<void()> tick);
   ~Win32Timer() override;
   Win32Timer(const Win32Timer&) = delete;
   Win32Timer& operator=(const Win32Timer&) = delete;
@@ -118,7 +119,12 @@ class Win32Timer final : public Timer {
   int interval_;
   bool enabled_ = false;
   ULONGLONG due_ = 0;
-  std::function<void()> tick_;
+  struct Tick {
+    std::string window;
+    std::function<void()> run;
+  };
+  // Shared with a running tick, which may destroy the timer that holds it.
+  std::shared_ptr<const Tick> tick_;
 };
 
 class Win32Control final : public WindowlessControl {
@@ -210,7 +216,10 @@ class Win32Window final : public Window, private PointerHost {
   // PointerHost
   void Capture(bool capture) override;
   bool InClient(int x, int y) const override;
-  void Deliver(const std::function<void()>& handler) override { Dispatch(handler); }
+  void Deliver(std::string_view control, std::string_view event,
+               const std::function<void()>& handler) override {
+    Dispatch({name_, control, event}, handler);
+  }
 
   std::vector<std::unique_ptr<Win32Control>> controls_;  // in z-order, bottom first
   PointerInput input_;
