@@ -303,11 +303,17 @@ class Site final {
       return E_NOTIMPL;
     }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return DISP_E_UNKNOWNNAME; }
+    // The control calls in from its own frames: no exception may go back
+    // through them.
     STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override {
-      if (id < 0) return site_.Ambient(id, flags, result);
-      site_.Event(id, params);
-      return S_OK;
+      try {
+        if (id < 0) return site_.Ambient(id, flags, result);
+        site_.Event(id, params);
+        return S_OK;
+      } catch (...) {
+        return E_FAIL;
+      }
     }
   };
 
@@ -336,9 +342,16 @@ class Site final {
     // event has returned to the control.
     AddRef();
     ComPtr<Site> self(this);
-    ++delivering_;
-    DeliverBrowserEvent(*events, id, params);
-    --delivering_;
+    // Back to zero however the delivery ends, before `self` may let the
+    // site go: a count left up would park every later teardown for good.
+    struct Delivering {
+      explicit Delivering(int& count) : count_(count) { ++count_; }
+      ~Delivering() { --count_; }
+      Delivering(const Delivering&) = delete;
+      Delivering& operator=(const Delivering&) = delete;
+      int& count_;
+    } delivering(delivering_);
+    DeliverBrowserEvent(*events, source_, id, params);
   }
 
   LONG refs_ = 1;
