@@ -1,11 +1,13 @@
 #include "platform/win32/client_main.h"
 
+#include "platform/win32/win32_log.h"
 #include "platform/win32/win32_platform.h"
 #include "program.h"
 
 namespace tarnhold::platform::win32 {
 
 void RunClient(HINSTANCE instance, const std::function<void(Program&)>& started) {
+  TraceHandlerFailures();
   // Everything lives for the whole process: the program ends with
   // ExitProcess, never by unwinding from here.
   Win32Platform* platform = nullptr;
