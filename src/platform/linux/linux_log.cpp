@@ -4,8 +4,17 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
+
+#include "platform/dispatch.h"
 
 namespace tarnhold::platform::linux_backend {
+
+namespace {
+void LogHandlerFailure(std::string_view handler, std::string_view what) {
+  Log("handler-failed", std::string(handler).append(": ").append(what));
+}
+}  // namespace
 
 void Log(const std::string& event, const std::string& detail) {
   static FILE* file = [] {
@@ -21,5 +30,7 @@ void Log(const std::string& event, const std::string& detail) {
                line.c_str());
   std::fflush(file);
 }
+
+void TraceHandlerFailures() noexcept { SetHandlerFailureSink(&LogHandlerFailure); }
 
 }  // namespace tarnhold::platform::linux_backend

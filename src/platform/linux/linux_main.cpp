@@ -17,6 +17,7 @@ using namespace tarnhold::platform::linux_backend;
 
 int main(int argc, char** argv) {
   Log("start", "");
+  TraceHandlerFailures();
   // The windows are placed by the program itself, in pixels of the screen.
   gdk_set_allowed_backends("x11");
   if (!gtk_init_check(&argc, &argv)) {

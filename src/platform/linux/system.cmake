@@ -19,6 +19,7 @@ add_library(tarnhold_linux_system STATIC
   ${CMAKE_CURRENT_LIST_DIR}/linux_command_line.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_runner.cpp
   ${CMAKE_CURRENT_LIST_DIR}/linux_download.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/linux_log.cpp
   ${PROJECT_SOURCE_DIR}/src/platform/ansi_iconv.cpp
 )
 target_link_libraries(tarnhold_linux_system

@@ -1,15 +1,19 @@
 // The tests, and the helpers they run as processes of their own: a program
-// that ends while commands wait for its end, and one that opens a link.
+// that ends while commands wait for its end, one that opens a link, and one
+// whose handler fails.
 #include <fcntl.h>
 #include <spawn.h>
 #include <unistd.h>
 
 #include <array>
 #include <cstdio>
+#include <stdexcept>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "platform/dispatch.h"
+#include "platform/linux/linux_log.h"
 #include "platform/linux/linux_system.h"
 
 extern "C" char** environ;  // NOLINT(readability-redundant-declaration): POSIX declares it nowhere
@@ -57,11 +61,21 @@ int ExecuteHelper(int argc, char** argv) {
   system.program().End();
 }
 
+// Traces as the client does; a tick fails, and the next handler still runs.
+int HandlerFailureHelper() {
+  tarnhold::platform::linux_backend::TraceHandlerFailures();
+  tarnhold::platform::Dispatch({"Form1", "Timer"}, [] { throw std::logic_error("a bug in the tick"); });
+  bool ran = false;
+  tarnhold::platform::Dispatch({"Form1", "Resized"}, [&] { ran = true; });
+  return ran ? 0 : 4;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "--after-end-helper") return AfterEndHelper(argc, argv);
   if (argc >= 2 && std::string(argv[1]) == "--execute-helper") return ExecuteHelper(argc, argv);
+  if (argc >= 2 && std::string(argv[1]) == "--handler-failure-helper") return HandlerFailureHelper();
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }
