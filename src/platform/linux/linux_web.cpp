@@ -23,8 +23,6 @@ namespace {
 
 constexpr const char* kRuffleResources = "/tarnhold/ruffle/";
 
-constexpr double kTwipsPerPixel = 15.0;
-
 // Runs in every frame before the page's own scripts. The engine reports
 // policy decisions for every frame but loads only for the main one; this
 // reports the rest, and the moment a document's scripts are about to run.

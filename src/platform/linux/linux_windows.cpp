@@ -17,8 +17,6 @@ namespace tarnhold::platform::linux_backend {
 
 namespace {
 
-constexpr double kTwipsPerPixel = 15.0;
-
 const char* CursorName(MousePointer pointer) {
   switch (pointer) {
     case MousePointer::SizeNESW:

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/geometry.h"
 #include "platform/linux/linux_gobject.h"
 #include "platform/pointer_input.h"
 #include "platform/window.h"
@@ -39,10 +40,10 @@ class LinuxScreen final : public Screen {
  public:
   double Width() const override;
   double Height() const override;
-  // The layout is designed for 15 twips a pixel; a desktop's scale factor
-  // is GTK's business, below the pixels the behaviour sees.
-  double TwipsPerPixelX() const override { return 15; }
-  double TwipsPerPixelY() const override { return 15; }
+  // The layout's own resolution; a desktop's scale factor is GTK's
+  // business, below the pixels the behaviour sees.
+  double TwipsPerPixelX() const override { return kTwipsPerPixel; }
+  double TwipsPerPixelY() const override { return kTwipsPerPixel; }
 };
 
 class LinuxRuntime final : public WindowRuntime {
@@ -155,7 +156,8 @@ class LinuxWindow final : public Window, private PointerHost {
   GtkLayout* Surface() const { return GTK_LAYOUT(layout_); }
   WindowEvents& Events() const { return events_; }
   LinuxRuntime& Runtime() const { return runtime_; }
-  double ScaleX() const { return scaleUnit_ == ScaleUnit::Pixels ? 1.0 : 15.0; }
+  double ScaleX() const { return scaleUnit_ == ScaleUnit::Pixels ? 1.0 : kTwipsPerPixel; }
+  double ScaleY() const { return scaleUnit_ == ScaleUnit::Pixels ? 1.0 : kTwipsPerPixel; }
   void Invalidate(const GdkRectangle& pixels);
   // The frame's per-pixel-alpha picture, as the layered-window call hands it
   // over: shown instead of the controls, and the window takes input only

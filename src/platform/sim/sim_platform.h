@@ -460,7 +460,7 @@ class SimPlatform final : private WindowRuntime,
   mutable std::vector<std::string> trace_;
   mutable std::vector<Failure> failures_;
   std::int32_t screenWidth_ = 1280, screenHeight_ = 1024;
-  double tppX_ = 15, tppY_ = 15;
+  double tppX_ = kTwipsPerPixel, tppY_ = kTwipsPerPixel;
   std::map<std::string, std::string> environment_;  // upper-case name -> value
   std::map<char, SimDrive> drives_;
   std::map<std::string, Entry> entries_;  // by Key()

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/dispatch.h"
+#include "platform/geometry.h"
 #include "platform/pointer_input.h"
 #include "platform/win32/win32_gdi.h"
 #include "platform/win32/win32_ole.h"
@@ -61,8 +62,8 @@ class Win32Screen final : public Screen {
   double TwipsPerPixelY() const override { return tppY_; }
 
  private:
-  double tppX_ = 15;
-  double tppY_ = 15;
+  double tppX_ = kTwipsPerPixel;
+  double tppY_ = kTwipsPerPixel;
 };
 
 class Win32Runtime final : public WindowRuntime {
