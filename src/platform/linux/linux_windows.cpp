@@ -497,7 +497,7 @@ void LinuxWindow::SetTop(double twips) { SetEdge(twips, false, false); }
 void LinuxWindow::SetWidth(double twips) { SetEdge(twips, true, true); }
 void LinuxWindow::SetHeight(double twips) { SetEdge(twips, false, true); }
 double LinuxWindow::ScaleWidth() const { return bounds_.width * ScaleX(); }
-double LinuxWindow::ScaleHeight() const { return bounds_.height * ScaleX(); }
+double LinuxWindow::ScaleHeight() const { return bounds_.height * ScaleY(); }
 
 // With a window manager, minimising is its work and it reports back; without
 // one the window and its owned windows are hidden here and come back on the
