@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   auto* system = new LinuxSystem(argc, argv);
   auto* windows = new LinuxRuntime(system->paths());
   auto* graphics = new LinuxGraphics(*windows);
-  new TrayIcon(*windows);
+  auto* tray = new TrayIcon(*windows);
+  system->program().atEnd = [tray] { tray->RemoveIconFile(); };
   system->shell().clearBrowsingData = [windows] { windows->Web().ClearBrowsingData(); };
   auto* context = new Context;
   system->Fill(*context);

@@ -97,6 +97,11 @@ std::string LinuxProgramInfo::CommandLine() const { return commandLine_; }
 // What stdio still holds is written; no atexit handler or destructor runs,
 // as none of a window's handlers would after ExitProcess.
 void LinuxProgramInfo::End() {
+  try {
+    if (atEnd) atEnd();
+  } catch (...) {
+    // The program ends all the same.
+  }
   std::fflush(nullptr);
   ::_exit(0);
 }

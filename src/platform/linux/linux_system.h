@@ -65,6 +65,10 @@ class LinuxProgramInfo final : public ProgramInfo {
   std::string CommandLine() const override;
   [[noreturn]] void End() override;
 
+  // Takes away what the process leaves in the session that Windows would take
+  // away with a process that ended (its tray icon); set by the GUI side.
+  std::function<void()> atEnd;
+
  private:
   const PathMap& paths_;
   std::string executable_;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/linux_gobject.h"
+
 namespace tarnhold::platform::linux_backend {
 
 class LinuxRuntime;
@@ -21,8 +23,12 @@ class TrayIcon {
 
   // Shell_NotifyIcon's add, modify and delete with the 88-byte ANSI record.
   bool Notify(int message, const std::vector<std::uint8_t>& record);
+  // Takes the icon's file and its folder away; the next add writes them
+  // again. For the program's end, which runs no destructor.
+  void RemoveIconFile() noexcept;
 
  private:
+  void WriteIconFile();
   void Activate();
   // Whether a StatusNotifier host shows items: without one (a desktop
   // without a panel that draws them) the item is registered and never seen.
@@ -33,10 +39,11 @@ class TrayIcon {
   static TrayIcon* current_;
 
   LinuxRuntime& runtime_;
-  void* indicator_ = nullptr;  // AppIndicator, kept out of this header
-  void* menu_ = nullptr;
-  void* item_ = nullptr;
-  void* bus_ = nullptr;  // GDBusConnection
+  // Let go in the reverse order: the item, its menu, then the bus it lives on.
+  GOwned<GObject> bus_;  // GDBusConnection
+  GOwned<GObject> menu_;
+  GOwned<GObject> indicator_;  // AppIndicator, kept out of this header
+  void* item_ = nullptr;       // the menu's, not ours
   unsigned hostSignal_ = 0;
   std::uintptr_t window_ = 0;
   bool hiddenInHost_ = false;  // the window is hidden, its icon in a host
