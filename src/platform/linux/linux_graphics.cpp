@@ -23,7 +23,6 @@ constexpr std::uintptr_t kCaptionHit = 2;
 
 LinuxGraphics::~LinuxGraphics() {
   for (auto& [handle, surface] : bitmaps_) cairo_surface_destroy(surface);
-  for (auto& [handle, pixbuf] : images_) g_object_unref(pixbuf);
 }
 
 int LinuxGraphics::GdiplusStartup(std::uint32_t& token) {
@@ -83,24 +82,24 @@ int LinuxGraphics::GdipCreateFromHDC(GdiHandle dc, GdiHandle& graphics) {
 int LinuxGraphics::GdipLoadImageFromFile(const std::string& path, GdiHandle& image) {
   const std::optional<std::string> native = runtime_.Paths().ToNative(path);
   if (!native || !g_file_test(native->c_str(), G_FILE_TEST_IS_REGULAR)) return kFileNotFound;
-  GdkPixbuf* pixbuf = gdk_pixbuf_new_from_file(native->c_str(), nullptr);
-  if (pixbuf == nullptr) return kInvalidParameter;
+  GOwned<GdkPixbuf> pixbuf(gdk_pixbuf_new_from_file(native->c_str(), nullptr));
+  if (!pixbuf) return kInvalidParameter;
   image = Next();
-  images_[image] = pixbuf;
+  images_[image] = std::move(pixbuf);
   return kOk;
 }
 
 int LinuxGraphics::GdipGetImageWidth(GdiHandle image, std::uint32_t& width) {
   const auto it = images_.find(image);
   if (it == images_.end()) return kInvalidParameter;
-  width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(it->second));
+  width = static_cast<std::uint32_t>(gdk_pixbuf_get_width(it->second.get()));
   return kOk;
 }
 
 int LinuxGraphics::GdipGetImageHeight(GdiHandle image, std::uint32_t& height) {
   const auto it = images_.find(image);
   if (it == images_.end()) return kInvalidParameter;
-  height = static_cast<std::uint32_t>(gdk_pixbuf_get_height(it->second));
+  height = static_cast<std::uint32_t>(gdk_pixbuf_get_height(it->second.get()));
   return kOk;
 }
 
@@ -113,7 +112,7 @@ int LinuxGraphics::GdipDrawImageRect(GdiHandle graphics, GdiHandle image, float 
   if (dc == dcs_.end()) return kInvalidParameter;
   const auto bitmap = bitmaps_.find(dc->second);
   if (bitmap == bitmaps_.end()) return kOk;  // the stock bitmap: nothing to see
-  GdkPixbuf* pixbuf = i->second;
+  GdkPixbuf* pixbuf = i->second.get();
   const int w = gdk_pixbuf_get_width(pixbuf);
   const int h = gdk_pixbuf_get_height(pixbuf);
   if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return kOk;
@@ -130,7 +129,6 @@ int LinuxGraphics::GdipDrawImageRect(GdiHandle graphics, GdiHandle image, float 
 int LinuxGraphics::GdipDisposeImage(GdiHandle image) {
   const auto it = images_.find(image);
   if (it == images_.end()) return kInvalidParameter;
-  g_object_unref(it->second);
   images_.erase(it);
   return kOk;
 }

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/graphics.h"
+#include "platform/linux/linux_gobject.h"
 
 namespace tarnhold::platform::linux_backend {
 
@@ -59,7 +60,7 @@ class LinuxGraphics final : public Graphics {
   std::map<GdiHandle, GdiHandle> dcs_;             // DC -> bitmap selected into it
   std::map<GdiHandle, cairo_surface_t*> bitmaps_;  // DIB sections
   std::map<GdiHandle, GdiHandle> graphics_;        // GDI+ graphics -> its DC
-  std::map<GdiHandle, GdkPixbuf*> images_;         // GDI+ images
+  std::map<GdiHandle, GOwned<GdkPixbuf>> images_;  // GDI+ images
   std::map<std::pair<std::uintptr_t, int>, std::int32_t> windowLongs_;
   std::set<std::uint32_t> tokens_;
   std::uint32_t nextToken_ = 0x100;

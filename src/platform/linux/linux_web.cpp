@@ -268,11 +268,10 @@ LinuxBrowser::LinuxBrowser(WebRuntime& web, LinuxWindow& form, std::string name,
       view_(web.NewView(content_.get())) {
   WebKitUserContentManager* content = content_.get();
   WebKitWebView* view = view_.get();
-  WebKitUserScript* script =
+  g_autoptr(WebKitUserScript) script =
       webkit_user_script_new(kFrameScript, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                              WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
   webkit_user_content_manager_add_script(content, script);
-  webkit_user_script_unref(script);
   webkit_user_content_manager_register_script_message_handler(content, "tarnhold");
   g_signal_connect(content, "script-message-received::tarnhold", G_CALLBACK(&LinuxBrowser::OnMessage), this);
   g_signal_connect(view, "decide-policy", G_CALLBACK(&LinuxBrowser::OnPolicy), this);

@@ -107,15 +107,15 @@ cairo_region_t* OpaqueRegion(cairo_surface_t* picture) {
 
 Picture DecodePicture(const unsigned char* bytes, std::size_t size) {
   if (bytes == nullptr || size == 0) return {};
-  GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
+  const GOwned<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
   GdkPixbuf* pixbuf = nullptr;
-  if (gdk_pixbuf_loader_write(loader, bytes, size, nullptr) && gdk_pixbuf_loader_close(loader, nullptr)) {
-    pixbuf = gdk_pixbuf_loader_get_pixbuf(loader);
+  if (gdk_pixbuf_loader_write(loader.get(), bytes, size, nullptr) &&
+      gdk_pixbuf_loader_close(loader.get(), nullptr)) {
+    pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());
     if (pixbuf != nullptr) g_object_ref(pixbuf);
   } else {
-    gdk_pixbuf_loader_close(loader, nullptr);
+    gdk_pixbuf_loader_close(loader.get(), nullptr);
   }
-  g_object_unref(loader);
   return Picture(pixbuf);
 }
 
@@ -274,33 +274,33 @@ LinuxWindow::LinuxWindow(LinuxRuntime& runtime, const WindowDesign& design, Wind
       events_(events),
       scaleUnit_(design.scaleUnit),
       handle_(runtime.Register(this)),
-      window_(gtk_window_new(GTK_WINDOW_TOPLEVEL)),
+      // A reference of our own: GTK's goes when the window is destroyed.
+      window_(GTK_WIDGET(g_object_ref_sink(gtk_window_new(GTK_WINDOW_TOPLEVEL)))),
       input_(*this, events, runtime.GetScreen(), design.scaleUnit) {
-  g_object_ref_sink(window_);
   gtk_window_set_decorated(Gtk(), FALSE);
   gtk_window_set_resizable(Gtk(), TRUE);
   // Any window may become a layered one, and the visual must be chosen
   // before the window exists on the display.
-  GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_));
-  if (rgba != nullptr) gtk_widget_set_visual(window_, rgba);
-  gtk_widget_set_app_paintable(window_, TRUE);
+  GdkVisual* rgba = gdk_screen_get_rgba_visual(gtk_widget_get_screen(window_.get()));
+  if (rgba != nullptr) gtk_widget_set_visual(window_.get(), rgba);
+  gtk_widget_set_app_paintable(window_.get(), TRUE);
   // A layout, unlike a fixed container, asks for no size of its children, so
   // the form may shrink below a hosted control until its layout moves it.
   layout_ = gtk_layout_new(nullptr, nullptr);
   gtk_widget_set_app_paintable(layout_, TRUE);
   gtk_widget_add_events(layout_, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
   g_signal_connect(layout_, "grab-broken-event", G_CALLBACK(&LinuxWindow::OnGrabBroken), this);
-  gtk_container_add(GTK_CONTAINER(window_), layout_);
+  gtk_container_add(GTK_CONTAINER(window_.get()), layout_);
   gtk_widget_show(layout_);
   g_signal_connect(layout_, "draw", G_CALLBACK(&LinuxWindow::OnDraw), this);
   g_signal_connect(layout_, "button-press-event", G_CALLBACK(&LinuxWindow::OnButton), this);
   g_signal_connect(layout_, "button-release-event", G_CALLBACK(&LinuxWindow::OnButton), this);
   g_signal_connect(layout_, "motion-notify-event", G_CALLBACK(&LinuxWindow::OnMotion), this);
   g_signal_connect(layout_, "size-allocate", G_CALLBACK(&LinuxWindow::OnAllocate), this);
-  g_signal_connect(window_, "configure-event", G_CALLBACK(&LinuxWindow::OnConfigure), this);
-  g_signal_connect(window_, "delete-event", G_CALLBACK(&LinuxWindow::OnDelete), this);
-  g_signal_connect(window_, "window-state-event", G_CALLBACK(&LinuxWindow::OnState), this);
-  g_signal_connect(window_, "focus-in-event", G_CALLBACK(&LinuxWindow::OnFocusIn), this);
+  g_signal_connect(window_.get(), "configure-event", G_CALLBACK(&LinuxWindow::OnConfigure), this);
+  g_signal_connect(window_.get(), "delete-event", G_CALLBACK(&LinuxWindow::OnDelete), this);
+  g_signal_connect(window_.get(), "window-state-event", G_CALLBACK(&LinuxWindow::OnState), this);
+  g_signal_connect(window_.get(), "focus-in-event", G_CALLBACK(&LinuxWindow::OnFocusIn), this);
 
   bounds_ = GdkRectangle{0, 0, TwipsToPixels(design.clientWidth, kTwipsPerPixel),
                          TwipsToPixels(design.clientHeight, kTwipsPerPixel)};
@@ -320,9 +320,8 @@ LinuxWindow::~LinuxWindow() {
   runtime_.Unregister(handle_);
   if (applySource_ != 0) g_source_remove(applySource_);
   g_signal_handlers_disconnect_by_data(layout_, this);
-  g_signal_handlers_disconnect_by_data(window_, this);
-  gtk_widget_destroy(window_);
-  g_object_unref(window_);
+  g_signal_handlers_disconnect_by_data(window_.get(), this);
+  gtk_widget_destroy(window_.get());
   if (layered_ != nullptr) cairo_surface_destroy(layered_);
 }
 
@@ -360,7 +359,7 @@ void LinuxWindow::Show(Window* owner) {
 // An undecorated window with an owner is a utility window that a window
 // manager keeps above its owner and out of the task bar.
 void LinuxWindow::ShowNative() {
-  if (!gtk_widget_get_realized(window_)) {
+  if (!gtk_widget_get_realized(window_.get())) {
     gtk_window_move(Gtk(), bounds_.x, bounds_.y);
     gtk_window_resize(Gtk(), std::max(bounds_.width, 1), std::max(bounds_.height, 1));
     requested_ = bounds_;
@@ -372,7 +371,7 @@ void LinuxWindow::ShowNative() {
   const gboolean keyboard = TakesKeyboard() ? TRUE : FALSE;
   gtk_window_set_accept_focus(Gtk(), keyboard);
   gtk_window_set_focus_on_map(Gtk(), keyboard);
-  gtk_widget_show(window_);
+  gtk_widget_show(window_.get());
   if (state_ == WindowState::Minimized && runtime_.HasWindowManager()) gtk_window_iconify(Gtk());
 }
 
@@ -386,7 +385,7 @@ void LinuxWindow::Hide() {
     return;
   }
   minimizedForTray_ = false;
-  gtk_widget_hide(window_);
+  gtk_widget_hide(window_.get());
 }
 
 void LinuxWindow::StandInForTray(bool standIn) {
@@ -395,7 +394,7 @@ void LinuxWindow::StandInForTray(bool standIn) {
     // The icon went before the window came back: it is hidden as the icon's
     // hide would have left it.
     minimizedForTray_ = false;
-    gtk_widget_hide(window_);
+    gtk_widget_hide(window_.get());
   }
 }
 
@@ -435,7 +434,7 @@ void LinuxWindow::HideOwned(bool hide) {
   for (LinuxWindow* owned : owned_) {
     if (!owned->shown_) continue;
     if (hide) {
-      gtk_widget_hide(owned->window_);
+      gtk_widget_hide(owned->window_.get());
     } else {
       owned->ShowNative();
     }
@@ -468,7 +467,7 @@ gboolean LinuxWindow::Apply(gpointer self) {
   if ((window->managerStates_ & GDK_WINDOW_STATE_MAXIMIZED) != 0) gtk_window_unmaximize(window->Gtk());
   // GTK's own idea of the size agrees, so that it asks for no other.
   gtk_window_resize(window->Gtk(), b.width, b.height);
-  GdkWindow* native = gtk_widget_get_window(window->window_);
+  GdkWindow* native = gtk_widget_get_window(window->window_.get());
   if (native != nullptr) {
     gdk_window_move_resize(native, b.x, b.y, b.width, b.height);
   } else {
@@ -515,7 +514,7 @@ void LinuxWindow::SetState(WindowState state) {
     }
   } else if (shown_) {
     if (minimized) {
-      gtk_widget_hide(window_);
+      gtk_widget_hide(window_.get());
     } else {
       ShowNative();
     }
@@ -576,7 +575,8 @@ void LinuxWindow::Invalidate(const GdkRectangle& pixels) {
 
 void LinuxWindow::SetTopmost(bool topmost) {
   gtk_window_set_keep_above(Gtk(), topmost ? TRUE : FALSE);
-  if (topmost && gtk_widget_get_realized(window_)) gdk_window_raise(gtk_widget_get_window(window_));
+  if (topmost && gtk_widget_get_realized(window_.get()))
+    gdk_window_raise(gtk_widget_get_window(window_.get()));
 }
 
 // --- Drawing --------------------------------------------------------------------
@@ -602,16 +602,15 @@ gboolean LinuxWindow::OnDraw(GtkWidget* widget, cairo_t* cr, gpointer self) {
     if (r.width <= 0 || r.height <= 0) continue;
     if (control->IsLabel()) {
       if (control->Caption().empty()) continue;
-      PangoLayout* text = gtk_widget_create_pango_layout(widget, control->Caption().c_str());
+      const GOwned<PangoLayout> text(gtk_widget_create_pango_layout(widget, control->Caption().c_str()));
       const std::uint32_t c = control->ForeColor();
       cairo_set_source_rgb(cr, (c >> 16 & 0xFF) / 255.0, (c >> 8 & 0xFF) / 255.0, (c & 0xFF) / 255.0);
       cairo_save(cr);
       cairo_rectangle(cr, r.x, r.y, r.width, r.height);
       cairo_clip(cr);
       cairo_move_to(cr, r.x, r.y);
-      pango_cairo_show_layout(cr, text);
+      pango_cairo_show_layout(cr, text.get());
       cairo_restore(cr);
-      g_object_unref(text);
       continue;
     }
     const Picture& picture = control->Image();
@@ -636,7 +635,7 @@ void LinuxWindow::SetLayered(cairo_surface_t* picture, int x, int y, int width, 
   if (layered_ != nullptr) cairo_surface_destroy(layered_);
   layered_ = cairo_surface_reference(picture);
   cairo_region_t* region = OpaqueRegion(picture);
-  gtk_widget_input_shape_combine_region(window_, region);
+  gtk_widget_input_shape_combine_region(window_.get(), region);
   cairo_region_destroy(region);
   Place(GdkRectangle{x, y, width, height});
   gtk_widget_queue_draw(layout_);
@@ -659,9 +658,9 @@ void LinuxWindow::UpdateCursor(int x, int y) {
   shownPointer_ = pointer;
   GdkWindow* native = gtk_layout_get_bin_window(Surface());
   if (native == nullptr) return;
-  GdkCursor* cursor = gdk_cursor_new_from_name(gdk_window_get_display(native), CursorName(pointer));
-  gdk_window_set_cursor(native, cursor);
-  if (cursor != nullptr) g_object_unref(cursor);
+  const GOwned<GdkCursor> cursor(
+      gdk_cursor_new_from_name(gdk_window_get_display(native), CursorName(pointer)));
+  gdk_window_set_cursor(native, cursor.get());
 }
 
 // GDK sends a double click as a second press followed by its own
@@ -670,7 +669,7 @@ void LinuxWindow::UpdateCursor(int x, int y) {
 // settings and the same rule GDK applies; a press after a double click starts
 // over, as it does on Windows.
 bool LinuxWindow::SecondPress(const GdkEventButton& event) {
-  GtkSettings* settings = gtk_widget_get_settings(window_);
+  GtkSettings* settings = gtk_widget_get_settings(window_.get());
   gint time = 400;
   gint distance = 5;
   g_object_get(settings, "gtk-double-click-time", &time, "gtk-double-click-distance", &distance, nullptr);
@@ -752,8 +751,8 @@ gboolean LinuxWindow::OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer
   auto* window = static_cast<LinuxWindow*>(self);
   int x = event->x;
   int y = event->y;
-  if (gtk_widget_get_realized(window->window_)) {
-    gdk_window_get_root_origin(gtk_widget_get_window(window->window_), &x, &y);
+  if (gtk_widget_get_realized(window->window_.get())) {
+    gdk_window_get_root_origin(gtk_widget_get_window(window->window_.get()), &x, &y);
   }
   const GdkRectangle seen{x, y, event->width, event->height};
   if (window->requested_ && !window->moving_) {
@@ -774,7 +773,7 @@ gboolean LinuxWindow::OnDelete(GtkWidget*, GdkEvent*, gpointer self) {
 }
 
 void LinuxWindow::MoveWithPointer() {
-  GdkWindow* native = gtk_widget_get_window(window_);
+  GdkWindow* native = gtk_widget_get_window(window_.get());
   if (native == nullptr) return;
   GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(native));
   GdkDevice* pointer = gdk_seat_get_pointer(seat);

@@ -152,7 +152,7 @@ class LinuxWindow final : public Window, private PointerHost {
                       BrowserEvents& events) override;
   void SetTopmost(bool topmost) override;
 
-  GtkWindow* Gtk() const { return GTK_WINDOW(window_); }
+  GtkWindow* Gtk() const { return GTK_WINDOW(window_.get()); }
   GtkLayout* Surface() const { return GTK_LAYOUT(layout_); }
   WindowEvents& Events() const { return events_; }
   LinuxRuntime& Runtime() const { return runtime_; }
@@ -203,7 +203,7 @@ class LinuxWindow final : public Window, private PointerHost {
   WindowEvents& events_;
   ScaleUnit scaleUnit_;
   std::uintptr_t handle_;
-  GtkWidget* window_ = nullptr;
+  GOwned<GtkWidget> window_;
   GtkWidget* layout_ = nullptr;
   std::string caption_;
   IconRef icon_ = 0;

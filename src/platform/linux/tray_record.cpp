@@ -30,10 +30,9 @@ std::optional<TrayRecord> DecodeTrayRecord(const std::vector<std::uint8_t>& reco
     decoded.tip = tip;
     return decoded;
   }
-  gchar* converted = g_convert(tip.data(), static_cast<gssize>(tip.size()), "UTF-8", "ISO-8859-1", nullptr,
-                               nullptr, nullptr);
+  g_autofree gchar* converted = g_convert(tip.data(), static_cast<gssize>(tip.size()), "UTF-8", "ISO-8859-1",
+                                          nullptr, nullptr, nullptr);
   decoded.tip = converted != nullptr ? converted : "";
-  g_free(converted);
   return decoded;
 }
 
