@@ -67,8 +67,6 @@ class PointerInput {
   void Move(int buttons, int shift, int x, int y);
   void CaptureLost();
 
-  bool Pressing() const { return pressing_; }
-
  private:
   struct Entry {
     const Control* control = nullptr;  // nullptr: the form itself

@@ -46,11 +46,11 @@ void SimBrowser::SetVisible(bool visible) {
 }
 void SimBrowser::SetBodyAttribute(const std::string& name, const std::string& textValue) {
   sim_.Call("Browser.SetBodyAttribute", name_ + " " + name + "=\"" + textValue + "\"");
-  if (!documentReady_) throw Error("the browser has no document yet");
+  throw Error("the browser has no document");
 }
 void SimBrowser::SetBodyAttribute(const std::string& name, short integerValue) {
   sim_.Call("Browser.SetBodyAttribute", name_ + " " + name + "=" + std::to_string(integerValue));
-  if (!documentReady_) throw Error("the browser has no document yet");
+  throw Error("the browser has no document");
 }
 
 bool SimBrowser::RaiseBeforeNavigate2(const std::string& url) {

@@ -417,7 +417,7 @@ std::string SimPlatform::Path() const {
 
 std::uint32_t SimPlatform::ProcessId() const {
   Record("Program.ProcessId", "");
-  return processId_;
+  return kProcessId;
 }
 
 Version SimPlatform::FileVersion() const {

@@ -83,7 +83,7 @@ class SimControl final : public Control {
 };
 
 // A browser control: navigations land in the trace; tests raise its events.
-// Without a document (the default) body attribute writes fail.
+// It never holds a document, so body attribute writes fail.
 class SimBrowser final : public Browser {
  public:
   SimBrowser(SimPlatform& sim, std::string name, BrowserEvents& events);
@@ -98,7 +98,6 @@ class SimBrowser final : public Browser {
 
   const std::string& Name() const { return name_; }
   bool Silent() const { return silent_; }
-  void SetDocumentReady(bool ready) { documentReady_ = ready; }
   void SetLocation(std::string url) { location_ = std::move(url); }
   // Raise the control's events as the browser would; BeforeNavigate2 answers
   // whether the handler cancelled the navigation.
@@ -115,7 +114,6 @@ class SimBrowser final : public Browser {
   BrowserEvents& events_;
   bool silent_ = false;
   bool visible_ = true;
-  bool documentReady_ = false;
   std::string location_;
 };
 
@@ -301,7 +299,6 @@ class SimPlatform final : private WindowRuntime,
   void Serve(const std::string& url, std::vector<std::uint8_t> body, int status = 200);
   // Announces the whole body but sends only its first `sent` bytes.
   void ServeCut(const std::string& url, std::vector<std::uint8_t> body, std::size_t sent);
-  void StopServing(const std::string& url) { served_.erase(url); }
   // The bytes of a file as stored, or nothing.
   std::vector<std::uint8_t> FileBytes(const std::string& path) const;
   // GDI objects and DCs made and not deleted, GDI+ objects not disposed.
@@ -330,14 +327,12 @@ class SimPlatform final : private WindowRuntime,
   std::string ShortcutText(const std::string& path) const;
   // Registry values by their full names ("HKEY_LOCAL_MACHINE\...\Name").
   const std::map<std::string, std::string>& Registry() const { return registry_; }
-  void SetRegistryValue(const std::string& name, std::string value) { registry_[name] = std::move(value); }
 
   // The modules loaded and not freed.
   int LoadedLibraries() const { return static_cast<int>(modules_.size()); }
 
   // 1252 (Western) or 936 (Simplified Chinese), as the system's ANSI code page.
   void SetCodePage(int codePage) { codePage_ = codePage; }
-  void SetProcessId(std::uint32_t id) { processId_ = id; }
 
   // The simulated file system: case-insensitive, keeps the case it was given.
   void AddFolder(const std::string& path);
@@ -506,7 +501,7 @@ class SimPlatform final : private WindowRuntime,
       {23, R"(C:\ProgramData\Microsoft\Windows\Start Menu\Programs)"}};
   std::map<std::string, std::string> registry_;
   int codePage_ = 1252;
-  std::uint32_t processId_ = 4242;
+  static constexpr std::uint32_t kProcessId = 4242;
   std::uintptr_t nextHandle_ = 0x10010;
   std::vector<SimWindow*> windows_;
   SimWindow* captured_ = nullptr;  // holds the mouse capture
