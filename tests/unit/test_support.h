@@ -1,4 +1,6 @@
 #pragma once
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -19,6 +21,10 @@ using Lines = std::vector<std::string>;
 struct Machine {
   SimPlatform sim;
   Program program{sim.context()};
+
+  // A handler the system abandoned is a fault of the behaviour's, which the
+  // backends only log: here it fails the test that caused it.
+  ~Machine() { EXPECT_EQ(sim.TraceOf({"Handler.Failed"}), Lines{}); }
 
   // Runs the start-up; true when it ended the program.
   bool Start() {
