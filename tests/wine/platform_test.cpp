@@ -416,7 +416,7 @@ TEST_F(Backend, TheScriptShellsSpecialFoldersAnswerByNameAndByPosition) {
   ASSERT_TRUE(shell);
   const std::vector<ShellFolder> folders = ShellFolders();
   for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
-    const auto& [name, path] = folders[i];
+    const auto& [name, path] = folders[static_cast<std::size_t>(i)];
     SCOPED_TRACE(name);
     EXPECT_EQ(shell->SpecialFolder(name), path);
     EXPECT_EQ(shell->SpecialFolder(i), path);
