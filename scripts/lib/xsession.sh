@@ -79,6 +79,7 @@ start_xvfb() {
         3>"$state/displayfd" </dev/null >"$state/xvfb.log" 2>&1 9>&- &
     pid=$!
     echo "$pid" >"$state/xvfb.pid"
+    # shellcheck disable=SC2317  # called through wait_until
     displayfd_written() { [[ -s $state/displayfd ]] || ! pid_alive "$pid"; }
     if ! wait_until 20 displayfd_written; then
         echo "${0##*/}: Xvfb wrote no display number within 20 s (see $state/xvfb.log)" >&2

@@ -1,4 +1,5 @@
 # Shared helpers for the scripts in this folder; sourced, never run.
+# shellcheck shell=bash
 
 wine_die() {
     echo "${0##*/}: $*" >&2
@@ -6,7 +7,7 @@ wine_die() {
 }
 
 # wait_until, pid_is, pid_gone, pid_alive, stop_pid, display_answers, start_xvfb.
-# shellcheck source=../lib/xsession.sh
+# shellcheck source=SCRIPTDIR/../lib/xsession.sh
 . "$(dirname "${BASH_SOURCE[0]}")/../lib/xsession.sh"
 
 # Every wineserver keeps a descriptor on its prefix directory open, which

@@ -38,7 +38,7 @@ usage() {
 }
 
 # wait_until, pid_is, pid_alive, stop_pid, display_answers, start_xvfb.
-# shellcheck source=../../../scripts/lib/xsession.sh
+# shellcheck source=SCRIPTDIR/../../../scripts/lib/xsession.sh
 . "$(dirname "$0")/../../../scripts/lib/xsession.sh"
 
 # Names the processes have in /proc, by the file their PID is kept in.
@@ -173,8 +173,9 @@ start_shell() {
     local pid
     # mutter puts Xwayland's socket there and will not make the folder.
     if [[ ! -d /tmp/.X11-unix || ! -w /tmp/.X11-unix ]]; then
-        mkdir -p /tmp/.X11-unix 2>/dev/null && chmod 1777 /tmp/.X11-unix 2>/dev/null ||
+        if ! { mkdir -p /tmp/.X11-unix 2>/dev/null && chmod 1777 /tmp/.X11-unix 2>/dev/null; }; then
             die "/tmp/.X11-unix is not a folder everyone may write to, and cannot be made one"
+        fi
     fi
     (
         unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
@@ -188,8 +189,9 @@ start_shell() {
     pid=$!
     echo "$pid" >"$STATE/shell.pid"
     shell_up_or_dead() { shell_answers || ! pid_alive "$pid"; }
-    wait_until 60 shell_up_or_dead && pid_is "$pid" gnome-shell ||
+    if ! { wait_until 60 shell_up_or_dead && pid_is "$pid" gnome-shell; }; then
         die "GNOME Shell did not start within 60 s (see $STATE/shell.log)"
+    fi
     wait_until 30 xwayland_named || die "the shell named no Xwayland display (see $STATE/shell.log)"
     wait_until 30 xwayland_answers || die "Xwayland $DISPLAY_NAME does not answer xdpyinfo"
 }
