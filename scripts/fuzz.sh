@@ -30,6 +30,9 @@ mkdir -p "$out"
 run() {
   local t=$1
   mkdir -p "build/fuzz/corpus/$t" "build/fuzz/artifacts/$t"
+  # What an earlier run found would be counted as this run's.
+  find "build/fuzz/artifacts/$t" -maxdepth 1 -type f \( -name 'crash-*' -o -name 'leak-*' -o -name 'timeout-*' \
+    -o -name 'oom-*' \) -delete
   "build/fuzz/tests/fuzz/${t}_fuzz" -max_total_time="$seconds" -print_final_stats=1 \
     -artifact_prefix="build/fuzz/artifacts/$t/" "build/fuzz/corpus/$t" "tests/fuzz/corpus/$t" \
     >"$out/$t.log" 2>&1 || true

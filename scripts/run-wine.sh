@@ -34,6 +34,7 @@ mkdir -p "$content/kvx_stable/microClient"
 cp build/win32-test/fixtures/flash32.ocx "$content/kvx_stable/microClient/flash32.ocx"
 # shellcheck source=/dev/null
 . build/win32-test/demo/servers
+: "${content_port:?}" "${login_port:?}"
 python3 tools/content_server.py --root "$content" --port "$content_port" --log "$state/content.log" &
 servers+=($!)
 python3 tools/content_server.py --root build/win32-test/demo/login --port "$login_port" --log "$state/login.log" &
@@ -43,6 +44,7 @@ if [[ -n ${DISPLAY:-} ]] && timeout 5 xdpyinfo -display "$DISPLAY" >/dev/null 2>
   export WINE_DISPLAY=$DISPLAY
 fi
 bash scripts/wine/up.sh "$state"
+# shellcheck source=/dev/null
 . "$state/env"
 # Started as a user would start a download: from outside its data folder.
 downloads=$WINEPREFIX/drive_c/users/Public/Downloads

@@ -32,6 +32,7 @@ mkdir -p "$state/content/kvx_stable/bin"
 cp build/linux/demo/Kestrune.swf "$state/content/kvx_stable/bin/Kestrune.swf"
 # shellcheck source=/dev/null
 . build/linux/demo/servers
+: "${content_port:?}" "${login_port:?}"
 python3 tools/content_server.py --root "$state/content" --port "$content_port" --log "$state/content.log" &
 servers+=($!)
 python3 tools/content_server.py --root build/linux/demo/login --port "$login_port" --log "$state/login.log" &
@@ -50,7 +51,7 @@ bash tests/linux/e2e/session.sh up "$state/session" --bin build/linux/tests/linu
 log=$state/client.log
 TARNHOLD_LOG=$log build/linux/Veltrotarn >"$state/client.out" 2>&1 &
 client=$!
-servers+=($client)
+servers+=("$client")
 
 # Waits for a line of the client's trace, with a deadline.
 await() {

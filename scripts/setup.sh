@@ -3,7 +3,7 @@
 # Debian's packages. Safe to run again.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ python3 googletest libgtest-dev clang-format clang-tidy g++-mingw-w64-i686
+packages=(cmake ninja-build g++ python3 googletest libgtest-dev clang-format clang-tidy shellcheck g++-mingw-w64-i686
           wine wine32:i386 xvfb xdotool x11-utils imagemagick curl
           # The simulator's file digests; the https test's certificate.
           libglib2.0-dev openssl

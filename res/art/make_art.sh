@@ -1,4 +1,6 @@
 #!/bin/bash
+# ImageMagick's geometry arguments are written with commas (0x2, 0%,60%).
+# shellcheck disable=SC2054
 # Usage: make_art.sh [OUT_DIR]
 # Draws, with ImageMagick, the login frame's two window buttons and the game
 # window's frame, title-bar buttons and link plaques; each button at rest and

@@ -1,60 +1,14 @@
 # Shared helpers for the scripts in this folder; sourced, never run.
+# shellcheck shell=bash
 
 wine_die() {
     echo "${0##*/}: $*" >&2
     exit 1
 }
 
-# Poll a condition until it holds or the deadline (seconds) passes.
-# Polling is the only portable way to learn that Xvfb or a process is
-# ready/gone, and a deadline keeps a broken set-up from hanging CI.
-wait_until() {
-    local limit=$1
-    shift
-    local deadline=$(( $(date +%s%N) / 1000000 + limit * 1000 ))
-    until "$@"; do
-        if (( $(date +%s%N) / 1000000 >= deadline )); then
-            return 1
-        fi
-        sleep 0.05
-    done
-}
-
-# A recorded PID can be reused by an unrelated process or linger as a
-# zombie (PID 1 in a container does not always reap), so check both the
-# name and the state before trusting it. Builtins only: these run in
-# polling loops and over all of /proc.
-pid_is() {
-    local pid=$1 name=$2 comm line
-    [[ $pid =~ ^[0-9]+$ ]] || return 1
-    { read -r comm <"/proc/$pid/comm"; } 2>/dev/null || return 1
-    [[ $comm == "$name" ]] || return 1
-    while read -r line; do
-        if [[ $line == State:* ]]; then
-            [[ $line != *Z* && $line != *X* ]]
-            return
-        fi
-    done <"/proc/$pid/status" 2>/dev/null
-    return 1
-}
-
-pid_gone() {
-    ! pid_is "$1" "$2"
-}
-
-# Alive under whatever name: right after a fork the child still carries
-# the parent's name until it has exec'd.
-pid_alive() {
-    local line
-    [[ $1 =~ ^[0-9]+$ ]] || return 1
-    while read -r line; do
-        if [[ $line == State:* ]]; then
-            [[ $line != *Z* && $line != *X* ]]
-            return
-        fi
-    done <"/proc/$1/status" 2>/dev/null
-    return 1
-}
+# wait_until, pid_is, pid_gone, pid_alive, stop_pid, display_answers, start_xvfb.
+# shellcheck source=SCRIPTDIR/../lib/xsession.sh
+. "$(dirname "${BASH_SOURCE[0]}")/../lib/xsession.sh"
 
 # Every wineserver keeps a descriptor on its prefix directory open, which
 # identifies the server of exactly this prefix without touching other Wine

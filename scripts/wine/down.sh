@@ -22,13 +22,6 @@ if [[ -d $STATE/prefix ]]; then
     fi
 fi
 
-pid=$(cat "$STATE/xvfb.pid" 2>/dev/null)
-if [[ -n $pid ]] && pid_is "$pid" Xvfb; then
-    kill -TERM "$pid" 2>/dev/null
-    if ! wait_until 15 pid_gone "$pid" Xvfb; then
-        kill -KILL "$pid" 2>/dev/null
-        wait_until 5 pid_gone "$pid" Xvfb || { echo "down.sh: Xvfb $pid does not die" >&2; status=1; }
-    fi
-fi
+stop_pid "$(cat "$STATE/xvfb.pid" 2>/dev/null)" Xvfb || status=1
 [[ $status -eq 0 ]] && rm -f "$STATE/xvfb.pid" "$STATE/display"
 exit "$status"

@@ -75,13 +75,15 @@ int main(int argc, char **argv)
     return 0;
 }
 C
-"${cc[@]}" -o "$work/spawn.exe" "$work/spawn.c" &&
+if ! { "${cc[@]}" -o "$work/spawn.exe" "$work/spawn.c" &&
 "${cc[@]}" -o "$work/exitcode.exe" "$work/exitcode.c" &&
 "${cc[@]}" -o "$work/hang.exe" "$work/hang.c" &&
 "${cc[@]}" -o "$work/crash.exe" "$work/crash.c" &&
 "${cc[@]}" -mwindows -o "$work/empty_window.exe" "$repo/tests/wine/empty_window/empty_window.c" &&
-"${cc[@]}" -o "$work/post_close.exe" "$repo/tests/wine/empty_window/post_close.c" ||
-    { echo "FAIL building test programs"; exit 1; }
+    "${cc[@]}" -o "$work/post_close.exe" "$repo/tests/wine/empty_window/post_close.c"; }; then
+    echo "FAIL building test programs"
+    exit 1
+fi
 
 check "up.sh" timeout 900 "$here/up.sh" "$state"
 check "up.sh again" timeout 60 "$here/up.sh" "$state"

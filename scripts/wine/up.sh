@@ -24,39 +24,6 @@ has_wineserver() {
     ! no_wineserver "$1"
 }
 
-display_answers() {
-    timeout 5 xdpyinfo -display "$1" >/dev/null 2>&1
-}
-
-xvfb_ready_or_dead() {
-    ! pid_alive "$1" || display_answers "$2"
-}
-
-start_xvfb() {
-    local n pid
-    for n in $(seq 90 120); do
-        # A lock file or socket means some X server owns (or owned) the
-        # number; a stale one still makes Xvfb refuse it.
-        [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
-        # setsid keeps Xvfb alive when the caller's process group is
-        # killed (e.g. up.sh itself run under timeout).
-        setsid Xvfb ":$n" -screen 0 "$XVFB_SCREEN" -nolisten tcp -noreset \
-            </dev/null >"$STATE/xvfb.log" 2>&1 9>&- &
-        pid=$!
-        if ! wait_until 20 xvfb_ready_or_dead "$pid" ":$n"; then
-            kill "$pid" 2>/dev/null || true
-            wine_die "Xvfb :$n did not answer within 20 s (see $STATE/xvfb.log)"
-        fi
-        if pid_is "$pid" Xvfb; then
-            echo "$pid" >"$STATE/xvfb.pid"
-            echo ":$n" >"$STATE/display"
-            return 0
-        fi
-        # Lost a race for this number to another server; try the next.
-    done
-    wine_die "no free X display in :90..:120"
-}
-
 if [[ -n ${WINE_DISPLAY:-} ]]; then
     # Someone's own display (the run command on a desktop): use it, start no Xvfb.
     display_answers "$WINE_DISPLAY" || wine_die "display $WINE_DISPLAY does not answer"
@@ -68,7 +35,7 @@ elif pid_is "$(cat "$STATE/xvfb.pid" 2>/dev/null)" Xvfb &&
     :
 else
     rm -f "$STATE/xvfb.pid" "$STATE/display" "$STATE/external-display"
-    start_xvfb
+    start_xvfb "$STATE" "$XVFB_SCREEN" || wine_die "no private X server"
 fi
 DISPLAY_NAME=$(cat "$STATE/display")
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -36,5 +37,19 @@ struct Machine {
     }
   }
 };
+
+// For a trace whose other lines are none of the test's business (a line that
+// must not appear: TraceOf(...).empty()): the lines come in this order, with
+// others between them or not.
+inline ::testing::AssertionResult InOrder(const Lines& trace, const Lines& lines) {
+  auto at = trace.begin();
+  for (const std::string& line : lines) {
+    if ((at = std::find(at, trace.end(), line)) == trace.end())
+      return ::testing::AssertionFailure()
+             << line << ", in order, is not in " << ::testing::PrintToString(trace);
+    ++at;
+  }
+  return ::testing::AssertionSuccess();
+}
 
 }  // namespace tarnhold::testing

@@ -10,7 +10,9 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/../.." && pwd)
 state=$1 build=$2 seconds=${3:-30}
+# shellcheck source=SCRIPTDIR/../../scripts/wine/common.sh
 . "$here/scripts/wine/common.sh"
+# shellcheck source=/dev/null
 . "$state/env"
 
 server=$(wineserver_pids "$WINEPREFIX" | head -n1)
@@ -21,7 +23,7 @@ server=$(wineserver_pids "$WINEPREFIX" | head -n1)
 # within the window takes its share with it; the client starts none then.
 cpu() {
     local total=0 t ns
-    for t in /proc/$1/task/*/schedstat; do
+    for t in "/proc/$1/task/"*/schedstat; do
         read -r ns _ <"$t" 2>/dev/null || continue
         total=$((total + ns))
     done

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <future>
 #include <memory>
 #include <optional>
 #include <thread>
+#include <utility>
 
 #include "platform/geometry.h"
 #include "platform/win32/win32_platform.h"
@@ -375,35 +377,36 @@ using platform::win32::ComPtr;
 using platform::win32::Utf8;
 using platform::win32::Wide;
 
-// The script host's SpecialFolders collection, in its order, with the folder
-// each item stands for.
-struct ShellFolder {
-  const char* name;
-  int csidl;
-};
-constexpr ShellFolder kShellFolders[] = {
-    {"AllUsersDesktop", CSIDL_COMMON_DESKTOPDIRECTORY},
-    {"AllUsersStartMenu", CSIDL_COMMON_STARTMENU},
-    {"AllUsersPrograms", CSIDL_COMMON_PROGRAMS},
-    {"AllUsersStartup", CSIDL_COMMON_STARTUP},
-    {"Desktop", CSIDL_DESKTOPDIRECTORY},
-    {"Favorites", CSIDL_FAVORITES},
-    {"Fonts", CSIDL_FONTS},
-    {"MyDocuments", CSIDL_PERSONAL},
-    {"NetHood", CSIDL_NETHOOD},
-    {"PrintHood", CSIDL_PRINTHOOD},
-    {"Programs", CSIDL_PROGRAMS},
-    {"Recent", CSIDL_RECENT},
-    {"SendTo", CSIDL_SENDTO},
-    {"StartMenu", CSIDL_STARTMENU},
-    {"Startup", CSIDL_STARTUP},
-    {"Templates", CSIDL_TEMPLATES},
-};
+// The user's own folders in a Wine prefix, which Wine names after the Unix
+// user (and tells the program as USERNAME).
+std::string UserFolder() {
+  const char* user = std::getenv("USERNAME");
+  return std::string("C:\\users\\") + (user != nullptr ? user : "?");
+}
 
-std::string FolderFromTheSystem(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  if (::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path) != S_OK) return {};
-  return Utf8(path);
+// The script host's SpecialFolders collection, in its order, with the folder
+// each item is in a Wine 8 prefix.
+using ShellFolder = std::pair<const char*, std::string>;
+std::vector<ShellFolder> ShellFolders() {
+  const std::string user = UserFolder();
+  const std::string roaming = user + "\\AppData\\Roaming\\Microsoft\\Windows";
+  const std::string common = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu";
+  return {{"AllUsersDesktop", "C:\\users\\Public\\Desktop"},
+          {"AllUsersStartMenu", common},
+          {"AllUsersPrograms", common + "\\Programs"},
+          {"AllUsersStartup", common + "\\Programs\\StartUp"},
+          {"Desktop", user + "\\Desktop"},
+          {"Favorites", user + "\\Favorites"},
+          {"Fonts", "C:\\windows\\Fonts"},
+          {"MyDocuments", user + "\\Documents"},
+          {"NetHood", roaming + "\\Network Shortcuts"},
+          {"PrintHood", roaming + "\\Printer Shortcuts"},
+          {"Programs", roaming + "\\Start Menu\\Programs"},
+          {"Recent", roaming + "\\Recent"},
+          {"SendTo", roaming + "\\SendTo"},
+          {"StartMenu", roaming + "\\Start Menu"},
+          {"Startup", roaming + "\\Start Menu\\Programs\\StartUp"},
+          {"Templates", roaming + "\\Templates"}};
 }
 
 // Wine 8 gives every item a folder of its own, made in the prefix, so a name
@@ -411,30 +414,24 @@ std::string FolderFromTheSystem(int csidl) {
 TEST_F(Backend, TheScriptShellsSpecialFoldersAnswerByNameAndByPosition) {
   const auto shell = ctx.Shell32().CreateScriptShell();
   ASSERT_TRUE(shell);
-  for (int i = 0; i < static_cast<int>(std::size(kShellFolders)); ++i) {
-    const ShellFolder& folder = kShellFolders[i];
-    SCOPED_TRACE(folder.name);
-    const std::string expected = FolderFromTheSystem(folder.csidl);
-    EXPECT_FALSE(expected.empty());
-    EXPECT_EQ(shell->SpecialFolder(folder.name), expected);
-    EXPECT_EQ(shell->SpecialFolder(i), expected);
-    EXPECT_TRUE(ctx.FileSystem().Exists(expected));
+  const std::vector<ShellFolder> folders = ShellFolders();
+  for (int i = 0; i < static_cast<int>(folders.size()); ++i) {
+    const auto& [name, path] = folders[static_cast<std::size_t>(i)];
+    SCOPED_TRACE(name);
+    EXPECT_EQ(shell->SpecialFolder(name), path);
+    EXPECT_EQ(shell->SpecialFolder(i), path);
+    EXPECT_TRUE(ctx.FileSystem().Exists(path));
   }
-  EXPECT_NE(shell->SpecialFolder("Desktop"), shell->SpecialFolder("Programs"));
-  EXPECT_NE(shell->SpecialFolder("Programs"), shell->SpecialFolder("AllUsersPrograms"));
 }
 
 TEST_F(Backend, SpecialFolderPathLeavesTheBufferAsTheAnsiCallWould) {
   NoEvents events;
   auto owner = ctx.Windows().NewWindow(Design("Owner", 300, 300), events);
-  const auto shell = ctx.Shell32().CreateScriptShell();
-  const std::string desktop = shell->SpecialFolder("Desktop");
-  ASSERT_FALSE(desktop.empty());
-  ASSERT_LT(desktop.size(), 255u);
+  const std::string desktop = UserFolder() + "\\Desktop";
   const std::string padded = desktop + std::string(255 - desktop.size(), '\0');
   EXPECT_EQ(ctx.Shell32().SpecialFolderPath(owner->Handle(), CSIDL_DESKTOPDIRECTORY, false), padded);
   EXPECT_EQ(ctx.Shell32().SpecialFolderPath(0, CSIDL_DESKTOPDIRECTORY, true), padded);
-  const std::string programs = shell->SpecialFolder("Programs");
+  const std::string programs = UserFolder() + "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
   EXPECT_EQ(ctx.Shell32().SpecialFolderPath(owner->Handle(), CSIDL_PROGRAMS, false),
             programs + std::string(255 - programs.size(), '\0'));
   EXPECT_EQ(ctx.Shell32().SpecialFolderPath(owner->Handle(), 0xFF, false), std::string(255, '\0'))

@@ -30,6 +30,7 @@ state=$1
 dir=$2
 shift 2
 [[ -r $state/env ]] || { echo "${0##*/}: $state/env missing; run up.sh first" >&2; exit 125; }
+# shellcheck source=/dev/null
 display=$(. "$state/env" && echo "$DISPLAY")
 command -v xdotool >/dev/null || { echo "${0##*/}: xdotool is needed" >&2; exit 125; }
 rm -rf "$dir"

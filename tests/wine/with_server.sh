@@ -31,7 +31,15 @@ dir=$(cd "$dir" && pwd -P)
 # Its own stdio goes to a file: a server holding ctest's pipe would keep
 # ctest waiting after the test is over.
 servers=()
-trap 'for s in "${servers[@]}"; do kill "$s" 2>/dev/null || true; wait "$s" 2>/dev/null || true; done' EXIT
+# shellcheck disable=SC2317  # the EXIT trap runs it
+stop_servers() {
+    local s
+    for s in "${servers[@]}"; do
+        kill "$s" 2>/dev/null || true
+        wait "$s" 2>/dev/null || true
+    done
+}
+trap stop_servers EXIT
 
 # serve NAME [ARGS...]: a server writing DIR/NAME.port, DIR/NAME.out.
 serve() {

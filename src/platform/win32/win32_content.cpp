@@ -106,13 +106,13 @@ bool IsRedirect(int status) {
 
 std::wstring LocationOf(HINTERNET request, const std::wstring& base) {
   std::wstring location(2048, L'\0');
-  DWORD size = static_cast<DWORD>(location.size() * sizeof(wchar_t));
+  auto size = static_cast<DWORD>(location.size()) * static_cast<DWORD>(sizeof(wchar_t));
   if (!::HttpQueryInfoW(request, HTTP_QUERY_LOCATION, location.data(), &size, nullptr)) {
     RaiseLastError("HttpQueryInfo(Location)");
   }
   location.resize(size / sizeof(wchar_t));
   std::wstring combined(4096, L'\0');
-  DWORD length = static_cast<DWORD>(combined.size());
+  auto length = static_cast<DWORD>(combined.size());
   if (!::InternetCombineUrlW(base.c_str(), location.c_str(), combined.data(), &length, ICU_NO_ENCODE)) {
     RaiseLastError("InternetCombineUrl");
   }

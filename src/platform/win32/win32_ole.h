@@ -97,7 +97,7 @@ class UniqueVariant {
   const VARIANT& operator*() const { return v_; }
 
  private:
-  VARIANT v_;
+  VARIANT v_{};
 };
 
 // OleInitialize on the GUI thread, once, on first use. Both S_OK and S_FALSE

@@ -288,7 +288,7 @@ void Win32ScriptShell::RegWrite(const std::string& name, const std::string& valu
   const std::wstring text = Wide(value);
   status = ::RegSetValueExW(key.get(), target.value.c_str(), 0, REG_SZ,
                             reinterpret_cast<const BYTE*>(text.c_str()),
-                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+                            static_cast<DWORD>(text.size() + 1) * static_cast<DWORD>(sizeof(wchar_t)));
   if (status != ERROR_SUCCESS) RaiseRegistryError("RegSetValueEx", name, status);
 }
 
@@ -334,7 +334,7 @@ std::vector<FsoDrive> Win32Environment::FsoDrives() const {
   std::vector<FsoDrive> drives;
   const DWORD mask = ::GetLogicalDrives();
   for (int i = 0; i < 26; ++i) {
-    if ((mask & (1u << i)) == 0) continue;
+    if ((mask & (1U << i)) == 0) continue;
     const wchar_t root[] = {static_cast<wchar_t>(L'A' + i), L':', L'\\', L'\0'};
     drives.push_back(
         FsoDrive{FsoType(::GetDriveTypeW(root)), std::string(1, static_cast<char>('A' + i)) + ":"});
@@ -518,7 +518,8 @@ std::string Win32Shell::SpecialFolderPath(std::uintptr_t owner, int csidl, bool 
   constexpr std::size_t kBuffer = 255;
   wchar_t path[MAX_PATH] = {};
   if (!::SHGetSpecialFolderPathW(reinterpret_cast<HWND>(owner), path, csidl, create ? TRUE : FALSE)) {
-    return std::string(kBuffer, '\0');
+    // Not braces: {kBuffer, '\0'} would be the string of those two characters.
+    return std::string(kBuffer, '\0');  // NOLINT(modernize-return-braced-init-list)
   }
   std::string buffer = Utf8(path, static_cast<int>(::wcsnlen(path, MAX_PATH)));
   if (buffer.size() < kBuffer) buffer.resize(kBuffer, '\0');
@@ -634,9 +635,8 @@ PreparedCommand Prepare(const std::string& commandLine) {
     }
     const std::wstring text = arguments.substr(open + 1, close - open - 1);
     const std::wstring variable = VariableFor(text, index++);
-    carried += arguments.substr(i, open - i) + L"\"!" + variable + L"!\"";
-    prepared.environment += variable + L"=" + text;
-    prepared.environment.push_back(L'\0');
+    carried.append(arguments, i, open - i).append(L"\"!").append(variable).append(L"!\"");
+    prepared.environment.append(variable).append(L"=").append(text).push_back(L'\0');
     i = close + 1;
   }
   // A block that ends in two NULs, even when it holds no variable.
@@ -730,7 +730,7 @@ void Win32Shell::StartProcessAfterEnd(const std::string& commandLine, int window
 // them; it holds every character, one that needs more than one byte being
 // given as its first two, lead byte high, as a double-byte code is.
 unsigned Win32CodePage::AnsiCode(char16_t unit) const {
-  const wchar_t wide = static_cast<wchar_t>(unit);
+  const auto wide = static_cast<wchar_t>(unit);
   char bytes[4] = {};
   int got = 0;
   if (::GetACP() == CP_UTF8) {

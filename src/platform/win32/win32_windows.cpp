@@ -66,13 +66,15 @@ Win32Screen::Win32Screen() {
 double Win32Screen::Width() const { return ::GetSystemMetrics(SM_CXSCREEN) * tppX_; }
 double Win32Screen::Height() const { return ::GetSystemMetrics(SM_CYSCREEN) * tppY_; }
 
-Win32Runtime::Win32Runtime(HINSTANCE instance) : instance_(instance), timers_(instance) {
-  bigIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                             ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
-                                             LR_SHARED));
-  smallIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
-                                               ::GetSystemMetrics(SM_CXSMICON),
-                                               ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+Win32Runtime::Win32Runtime(HINSTANCE instance)
+    : instance_(instance),
+      bigIcon_(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                               ::GetSystemMetrics(SM_CXICON), ::GetSystemMetrics(SM_CYICON),
+                                               LR_SHARED))),
+      smallIcon_(static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(kIconId), IMAGE_ICON,
+                                                 ::GetSystemMetrics(SM_CXSMICON),
+                                                 ::GetSystemMetrics(SM_CYSMICON), LR_SHARED))),
+      timers_(instance) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS;
@@ -512,7 +514,7 @@ void Win32Window::SetCaption(const std::string& text) {
 void Win32Window::SetIcon(IconRef icon) {
   icon_ = icon;
   const HICON program = runtime_.ProgramIcon();
-  const auto handle = reinterpret_cast<HICON>(icon);
+  auto* const handle = reinterpret_cast<HICON>(icon);
   if (handle == shownIcon_) return;
   // With no icon of its own a window shows its class's, the program's.
   shownIcon_ = handle != nullptr ? handle : program;
@@ -674,8 +676,9 @@ bool Win32Window::HostsControlNamed(const std::string& name) const {
 }
 
 void Win32Window::TearDownHosted() noexcept {
-  for (auto it = activeX_.rbegin(); it != activeX_.rend(); ++it) (*it)->Teardown();
-  for (auto it = browsers_.rbegin(); it != browsers_.rend(); ++it) (*it)->Teardown();
+  // In the reverse of the order they were made in.
+  std::for_each(activeX_.rbegin(), activeX_.rend(), [](auto& control) { control->Teardown(); });
+  std::for_each(browsers_.rbegin(), browsers_.rend(), [](auto& browser) { browser->Teardown(); });
 }
 
 ActiveXControl* Win32Window::AddActiveX(const std::string& progId, const std::string& name) {

@@ -37,51 +37,9 @@ usage() {
     exit 2
 }
 
-# Poll until the condition holds or the deadline (seconds) passes: readiness
-# of a server is only learnt by asking it, and the deadline keeps a broken
-# set-up from hanging the test run.
-wait_until() {
-    local limit=$1
-    shift
-    local deadline=$(($(date +%s%N) / 1000000 + limit * 1000))
-    until "$@"; do
-        (($(date +%s%N) / 1000000 < deadline)) || return 1
-        sleep 0.05
-    done
-}
-
-# A recorded PID can be reused by an unrelated process or linger as a zombie
-# (PID 1 of a container does not always reap), so check name and state.
-pid_is() {
-    local pid=$1 name=$2 comm line
-    [[ $pid =~ ^[0-9]+$ ]] || return 1
-    { read -r comm <"/proc/$pid/comm"; } 2>/dev/null || return 1
-    [[ $comm == "$name" ]] || return 1
-    while read -r line; do
-        if [[ $line == State:* ]]; then
-            # An explicit status: a bare `return` in the EXIT trap would
-            # hand back the status the script is exiting with.
-            if [[ $line != *Z* && $line != *X* ]]; then return 0; else return 1; fi
-        fi
-    done 2>/dev/null <"/proc/$pid/status"
-    return 1
-}
-pid_gone() { ! pid_is "$1" "$2"; }
-
-# Alive under whatever name: right after the fork a child still carries the
-# shell's name until it has exec'd.
-pid_alive() {
-    local line
-    [[ $1 =~ ^[0-9]+$ ]] || return 1
-    while read -r line; do
-        if [[ $line == State:* ]]; then
-            # An explicit status: a bare `return` in the EXIT trap would
-            # hand back the status the script is exiting with.
-            if [[ $line != *Z* && $line != *X* ]]; then return 0; else return 1; fi
-        fi
-    done 2>/dev/null <"/proc/$1/status"
-    return 1
-}
+# wait_until, pid_is, pid_alive, stop_pid, display_answers, start_xvfb.
+# shellcheck source=SCRIPTDIR/../../../scripts/lib/xsession.sh
+. "$(dirname "$0")/../../../scripts/lib/xsession.sh"
 
 # Names the processes have in /proc, by the file their PID is kept in.
 declare -A COMM=([tray_host]=tray_host [dbus]=dbus-daemon [xvfb]=Xvfb [shell]=gnome-shell [sysbus]=dbus-daemon)
@@ -97,19 +55,9 @@ recorded_alive() {
 }
 
 stop_recorded() {
-    local part=$1 pid name
+    local part=$1 pid
     pid=$(cat "$STATE/$part.pid" 2>/dev/null) || return 0
-    name=$(comm_of "$part")
-    if pid_is "$pid" "$name"; then
-        kill -TERM "$pid" 2>/dev/null
-        if ! wait_until 10 pid_gone "$pid" "$name"; then
-            kill -KILL "$pid" 2>/dev/null
-            wait_until 5 pid_gone "$pid" "$name" || {
-                echo "$me: $name $pid does not die" >&2
-                return 1
-            }
-        fi
-    fi
+    stop_pid "$pid" "$(comm_of "$part")" || return 1
     rm -f "$STATE/$part.pid"
 }
 
@@ -129,32 +77,6 @@ do_down() {
         rm -f "$STATE/runtime_dir" "$STATE/env" "$STATE/display" "$STATE/compositor.name"
     fi
     return "$status"
-}
-
-display_answers() {
-    timeout 5 xdpyinfo -display "$1" >/dev/null 2>&1
-}
-
-start_xvfb() {
-    local pid n=""
-    : >"$STATE/displayfd"
-    # -displayfd lets the server pick a free number itself, which is free of
-    # the race two parallel sessions probing lock files would have. setsid
-    # keeps it alive when the caller's process group is signalled (a timeout
-    # around `up`); 9>&- keeps the lock from being inherited.
-    setsid Xvfb -displayfd 3 -screen 0 1280x800x24 +extension Composite -nolisten tcp -noreset \
-        3>"$STATE/displayfd" </dev/null >"$STATE/xvfb.log" 2>&1 9>&- &
-    pid=$!
-    echo "$pid" >"$STATE/xvfb.pid"
-    displayfd_written() { [[ -s $STATE/displayfd ]] || ! pid_alive "$pid"; }
-    wait_until 20 displayfd_written || die "Xvfb wrote no display number within 20 s (see $STATE/xvfb.log)"
-    read -r n <"$STATE/displayfd"
-    if ! [[ $n =~ ^[0-9]+$ ]] || ! pid_is "$pid" Xvfb; then
-        die "Xvfb did not start (see $STATE/xvfb.log)"
-    fi
-    DISPLAY_NAME=:$n
-    echo "$DISPLAY_NAME" >"$STATE/display"
-    wait_until 20 display_answers "$DISPLAY_NAME" || die "Xvfb $DISPLAY_NAME does not answer xdpyinfo"
 }
 
 cm_owned() {
@@ -251,8 +173,9 @@ start_shell() {
     local pid
     # mutter puts Xwayland's socket there and will not make the folder.
     if [[ ! -d /tmp/.X11-unix || ! -w /tmp/.X11-unix ]]; then
-        mkdir -p /tmp/.X11-unix 2>/dev/null && chmod 1777 /tmp/.X11-unix 2>/dev/null ||
+        if ! { mkdir -p /tmp/.X11-unix 2>/dev/null && chmod 1777 /tmp/.X11-unix 2>/dev/null; }; then
             die "/tmp/.X11-unix is not a folder everyone may write to, and cannot be made one"
+        fi
     fi
     (
         unset DISPLAY WAYLAND_DISPLAY XAUTHORITY
@@ -266,8 +189,9 @@ start_shell() {
     pid=$!
     echo "$pid" >"$STATE/shell.pid"
     shell_up_or_dead() { shell_answers || ! pid_alive "$pid"; }
-    wait_until 60 shell_up_or_dead && pid_is "$pid" gnome-shell ||
+    if ! { wait_until 60 shell_up_or_dead && pid_is "$pid" gnome-shell; }; then
         die "GNOME Shell did not start within 60 s (see $STATE/shell.log)"
+    fi
     wait_until 30 xwayland_named || die "the shell named no Xwayland display (see $STATE/shell.log)"
     wait_until 30 xwayland_answers || die "Xwayland $DISPLAY_NAME does not answer xdpyinfo"
 }
@@ -381,7 +305,8 @@ do_up() {
         write_env
         return
     fi
-    start_xvfb
+    start_xvfb "$STATE" 1280x800x24 +extension Composite || die "no private X server"
+    DISPLAY_NAME=$XSESSION_DISPLAY
     start_compositor
     start_dbus
     write_env

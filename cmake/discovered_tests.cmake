@@ -1,0 +1,46 @@
+# tarnhold_discovered_tests_properties(LIST var [TESTS name...] PROPERTIES prop value ...)
+#
+# Sets properties on tests that gtest_discover_tests finds, each value kept
+# whole: its own PROPERTIES flattens a list value ("wine;content" would reach
+# set_tests_properties as two words). The settings go into a file that CTest
+# reads after the discovery's, where `var` (gtest_discover_tests' TEST_LIST)
+# names the tests found. Without TESTS they apply to all of them; a test named
+# in TESTS that was not found is passed over, so a listing that failed leaves
+# the reason to the discovery's own message.
+function(tarnhold_discovered_tests_properties)
+  cmake_parse_arguments(PARSE_ARGV 0 ARG "" "LIST" "TESTS;PROPERTIES")
+  if(NOT ARG_LIST OR NOT ARG_PROPERTIES)
+    message(FATAL_ERROR "tarnhold_discovered_tests_properties needs LIST and PROPERTIES")
+  endif()
+  set(props "")
+  set(key "")
+  foreach(item IN LISTS ARG_PROPERTIES)
+    if(key STREQUAL "")
+      set(key "${item}")
+    else()
+      string(APPEND props " ${key} [==[${item}]==]")
+      set(key "")
+    endif()
+  endforeach()
+  if(NOT key STREQUAL "")
+    message(FATAL_ERROR "property ${key} has no value")
+  endif()
+  if(ARG_TESTS)
+    set(content "")
+    foreach(test IN LISTS ARG_TESTS)
+      string(APPEND content "list(FIND ${ARG_LIST} [==[${test}]==] at)\n" "if(NOT at EQUAL -1)\n"
+                            "  set_tests_properties([==[${test}]==] PROPERTIES${props})\n" "endif()\n")
+    endforeach()
+  else()
+    set(content "if(NOT \"\${${ARG_LIST}}\" STREQUAL \"\")\n  set_tests_properties(\${${ARG_LIST}} PROPERTIES${props})\nendif()\n")
+  endif()
+  get_property(count DIRECTORY PROPERTY TARNHOLD_DISCOVERED_PROPERTIES_COUNT)
+  if(NOT count)
+    set(count 0)
+  endif()
+  math(EXPR count "${count} + 1")
+  set_property(DIRECTORY PROPERTY TARNHOLD_DISCOVERED_PROPERTIES_COUNT ${count})
+  set(file "${CMAKE_CURRENT_BINARY_DIR}/discovered_properties_${count}.cmake")
+  file(WRITE "${file}" "${content}")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${file}")
+endfunction()
