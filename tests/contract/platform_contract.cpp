@@ -1,6 +1,7 @@
 #include "platform_contract.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 
 namespace tarnhold::contract {
@@ -13,7 +14,8 @@ std::string ServerRules::Add(const std::string& path, Fault fault, std::size_t s
   if (fault == Fault::Trickle) rules_[path] = R"({"trickle_ms": 20})";
   if (fault == Fault::Redirect) rules_[path] = R"({"redirect": ")" + FileOf(path, fault) + "\"}";
   std::string json = "{";
-  for (const auto& [key, rule] : rules_) json += (json.size() > 1 ? ", \"" : "\"") + key + "\": " + rule;
+  for (const auto& [key, rule] : rules_)
+    json.append(json.size() > 1 ? ", \"" : "\"").append(key).append("\": ").append(rule);
   return json + "}";
 }
 
@@ -154,30 +156,31 @@ TEST_P(Contract, ExtentsAndPropertiesGoByNameInAnyCaseAndRefuseAsTheRuntimeDoes)
 // Windows-1252's characters for 0x80..0x9F. The system's table maps the five
 // it leaves unassigned to the control characters of their own numbers, both
 // ways.
-constexpr char16_t kWestern80[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                     0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                     0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> kWestern80 = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 TEST_P(Contract, TheWesternCodePageGivesEachCharacterItsOwnByteAndNoLookAlike) {
   const platform::CodePage* ansi = backend().CodePage(1252);
   if (ansi == nullptr) GTEST_SKIP() << "the system's code page is not 1252 here";
   for (unsigned byte = 1; byte < 0x100; ++byte) {
-    const char16_t unit = byte >= 0x80 && byte < 0xA0 ? kWestern80[byte - 0x80] : static_cast<char16_t>(byte);
+    const char16_t unit =
+        byte >= 0x80 && byte < 0xA0 ? kWestern80.at(byte - 0x80) : static_cast<char16_t>(byte);
     EXPECT_EQ(ansi->AnsiCode(unit), byte) << "U+" << std::hex << static_cast<unsigned>(unit);
   }
   for (const char16_t unit : {u'\x4E2D', u'\x0101', u'\x0141', u'\x2260', u'\xFFFD', u'\xD800', u'\xDC00'})
-    EXPECT_EQ(ansi->AnsiCode(unit), 0x3Fu) << "U+" << std::hex << static_cast<unsigned>(unit);
+    EXPECT_EQ(ansi->AnsiCode(unit), 0x3FU) << "U+" << std::hex << static_cast<unsigned>(unit);
 }
 
 TEST_P(Contract, TheChineseCodePageGivesDoubleByteCodesLeadByteHigh) {
   const platform::CodePage* ansi = backend().CodePage(936);
   if (ansi == nullptr) GTEST_SKIP() << "the system's code page is not 936 here";
-  EXPECT_EQ(ansi->AnsiCode(u'A'), 0x41u);
-  EXPECT_EQ(ansi->AnsiCode(u'\x4E2D'), 0xD6D0u);
-  EXPECT_EQ(ansi->AnsiCode(u'\x00E9'), 0xA8A6u);
-  EXPECT_EQ(ansi->AnsiCode(u'\x0E01'), 0x3Fu) << "Thai";
-  EXPECT_EQ(ansi->AnsiCode(u'\xD800'), 0x3Fu);
+  EXPECT_EQ(ansi->AnsiCode(u'A'), 0x41U);
+  EXPECT_EQ(ansi->AnsiCode(u'\x4E2D'), 0xD6D0U);
+  EXPECT_EQ(ansi->AnsiCode(u'\x00E9'), 0xA8A6U);
+  EXPECT_EQ(ansi->AnsiCode(u'\x0E01'), 0x3FU) << "Thai";
+  EXPECT_EQ(ansi->AnsiCode(u'\xD800'), 0x3FU);
 }
 
 // --- Shortcuts and the uninstall entry ---------------------------------------------
@@ -284,7 +287,7 @@ TEST_P(Contract, AWholeBodyIsStoredAndTheNextReplacesItWhole) {
   EXPECT_EQ(result.received, big.size());
   EXPECT_EQ(result.contentLength, 300001);
   EXPECT_EQ(files().Sha256(file), DigestOf(backend(), big));
-  EXPECT_EQ(downloads().Fetch(smallUrl, file).received, 700u);
+  EXPECT_EQ(downloads().Fetch(smallUrl, file).received, 700U);
   EXPECT_EQ(files().Sha256(file), DigestOf(backend(), small)) << "nothing of the longer file may remain";
   result = downloads().Fetch(emptyUrl, file);
   EXPECT_EQ(result.contentLength, 0);
@@ -296,7 +299,7 @@ TEST_P(Contract, AnErrorStatusStoresTheErrorPageAndReportsIt) {
   const std::string file = root() + "\\gone.swf";
   const platform::DownloadResult result = downloads().Fetch(url, file);
   EXPECT_EQ(result.status, 404);
-  EXPECT_GT(result.received, 0u) << "the error page";
+  EXPECT_GT(result.received, 0U) << "the error page";
   EXPECT_EQ(result.contentLength, static_cast<std::int64_t>(result.received));
   EXPECT_NE(files().Sha256(file), DigestOf(backend(), Bytes(5000)));
 }
@@ -306,7 +309,7 @@ TEST_P(Contract, ARedirectIsFollowedToTheFinalAnswer) {
   if (url.empty()) GTEST_SKIP() << "this backend's network has no redirects";
   const platform::DownloadResult result = downloads().Fetch(url, root() + "\\new.swf");
   EXPECT_EQ(result.status, 200);
-  EXPECT_EQ(result.received, 5000u);
+  EXPECT_EQ(result.received, 5000U);
   EXPECT_EQ(result.contentLength, 5000);
   EXPECT_EQ(files().Sha256(root() + "\\new.swf"), DigestOf(backend(), Bytes(5000, 'r')));
 }
@@ -366,7 +369,7 @@ TEST_P(Contract, AStallOrATrickleEndsByTheDeadlineWithoutAWholeBody) {
 TEST_P(Contract, NoDownloadBeginsOnceTheDeadlineHasPassed) {
   const std::string url = backend().Serve("/main.swf", Bytes(100), Fault::None);
   const std::string file = root() + "\\main.swf";
-  EXPECT_EQ(downloads().Fetch(url, file).received, 100u);
+  EXPECT_EQ(downloads().Fetch(url, file).received, 100U);
   files().Delete(file);
   const auto deadline = Deadline(downloads(), std::chrono::steady_clock::now());
   EXPECT_THROW(downloads().Fetch(url, file), Error);
@@ -375,7 +378,8 @@ TEST_P(Contract, NoDownloadBeginsOnceTheDeadlineHasPassed) {
 
 // --- Windows -------------------------------------------------------------------------
 
-struct NoEvents : platform::WindowEvents {};
+// A leaf: the seam never deletes handlers through their base, whose destructor is protected.
+struct NoEvents final : platform::WindowEvents {};  // NOLINT(cppcoreguidelines-virtual-class-destructor)
 
 platform::WindowDesign Design(const char* name, double width, double height) { return {name, width, height}; }
 

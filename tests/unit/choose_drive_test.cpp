@@ -91,7 +91,7 @@ TEST(ChooseDrive, DrivesOToZAreNeverChosenAndTheProgramsFolderIsTheLastResort) {
   m.sim.AddDrive('Z', kFixed);
   m.sim.UnsetEnvironmentVariable("systemdrive");
   m.sim.Fail("Env.FsoDrives");
-  m.sim.SetExePath("Z:\\Games\\Tarnhold\\Veltrotarn.exe");
+  m.sim.SetExePath(R"(Z:\Games\Tarnhold\Veltrotarn.exe)");
   m.sim.AddFolder("Z:\\Games\\Tarnhold");
   m.Start();
   EXPECT_EQ(m.program.DataFolder, "Z:\\Games\\Tarnhold\\Veltrotarn");
@@ -115,7 +115,7 @@ TEST(ChooseDrive, AFailingEnvironmentReadIsSkippedAndTheNextSourceRuns) {
   m.sim.Fail("Env.Variable");
   m.Start();
   EXPECT_EQ(m.program.DataFolder, "C:\\Veltrotarn") << "C is the first fixed disk";
-  EXPECT_EQ(m.sim.TraceOf({"Env.FsoDrives"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Env.FsoDrives"}).size(), 1U);
 }
 
 TEST(ChooseDrive, AFailingExistenceTestCountsAsMissingSoTheNextSourceRuns) {
@@ -126,7 +126,7 @@ TEST(ChooseDrive, AFailingExistenceTestCountsAsMissingSoTheNextSourceRuns) {
   m.sim.Fail("Files.Exists", "C:", 1);
   m.Start();
   EXPECT_EQ(m.program.DataFolder, "C:\\Veltrotarn") << "the file-system object also finds C first";
-  EXPECT_EQ(m.sim.TraceOf({"Env.FsoDrives"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Env.FsoDrives"}).size(), 1U);
 }
 
 }  // namespace

@@ -30,7 +30,7 @@ class SimBackend final : public Backend, platform::WindowEvents {
   // No clock runs here, so nothing can stall, and a URL is its bytes.
   std::string Serve(const std::string& path, const std::vector<std::uint8_t>& body, Fault fault,
                     std::size_t sent) override {
-    const std::string url = "http://127.0.0.1/kvx_stable" + path;
+    std::string url = "http://127.0.0.1/kvx_stable" + path;
     switch (fault) {
       case Fault::None:
         sim_.Serve(url, body);

@@ -10,7 +10,7 @@ const std::string kBg = "C:\\Veltrotarn\\bg.png";
 
 struct Frame : ::testing::Test {
   Machine m;
-  Lines Drawing() { return m.sim.TraceOf({"Gdi.", "Gdiplus.", "User."}); }
+  Lines Drawing() const { return m.sim.TraceOf({"Gdi.", "Gdiplus.", "User."}); }
 };
 
 TEST_F(Frame, IsDrawnFromTheImageIntoAFrameSizedBottomUpBitmapWithPerPixelAlpha) {
@@ -25,9 +25,9 @@ TEST_F(Frame, IsDrawnFromTheImageIntoAFrameSizedBottomUpBitmapWithPerPixelAlpha)
                    "Gdiplus.DisposeImage", "Gdiplus.DeleteGraphics",
                    "User.UpdateLayeredWindow Form1 at 115,197 size 1050x630 blend 0,0,255,1 flags 2"}));
   const Form1& frame = m.program.form1();
-  EXPECT_NE(frame.FrameDC, 0u);
-  EXPECT_NE(frame.FrameBitmap, 0u);
-  EXPECT_NE(frame.PreviousBitmap, 0u);
+  EXPECT_NE(frame.FrameDC, 0U);
+  EXPECT_NE(frame.FrameBitmap, 0U);
+  EXPECT_NE(frame.PreviousBitmap, 0U);
   EXPECT_EQ(m.sim.LiveGdiObjects(), 2) << "the DC and its bitmap live as long as the window";
 }
 
@@ -42,7 +42,7 @@ TEST_F(Frame, AnOddRemainderIsRoundedToTheEvenPixelThenTheLoadHandlerCentresPlus
   m.sim.SetScreenPixels(1283, 1027);  // 116.5 and 198.5 pixels
   m.Start();
   const Lines layered = m.sim.TraceOf({"User.UpdateLayeredWindow"});
-  ASSERT_EQ(layered.size(), 1u);
+  ASSERT_EQ(layered.size(), 1U);
   EXPECT_NE(layered[0].find("at 116,198 "), std::string::npos) << layered[0];
   // (19245 - 15750) / 2 + 15 twips is 117.5 pixels: the even neighbour again.
   EXPECT_EQ(m.sim.WindowNamed("Form1").Left(), 118 * 15);
@@ -52,7 +52,7 @@ TEST_F(Frame, AMissingImageLeavesATransparentFrameAndTheWindowsStillPlaced) {
   m.Start();
   const Lines drawing = Drawing();
   EXPECT_EQ(std::count(drawing.begin(), drawing.end(), "Gdiplus.DrawImageRect 0 0 0 0"), 1);
-  EXPECT_EQ(m.sim.TraceOf({"User.UpdateLayeredWindow"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"User.UpdateLayeredWindow"}).size(), 1U);
   EXPECT_EQ(m.sim.WindowNamed("Form2").Left(), m.sim.WindowNamed("Form1").Left() + 306 * 15);
   EXPECT_EQ(m.sim.LiveGdiObjects(), 2) << "nothing of the failed load is left behind";
 }
@@ -100,9 +100,9 @@ TEST_F(Frame, AnyButtonDragsTheFrameAndOneTickFollows) {
     machine.sim.ClearTrace();
     frame.RaiseMouseDown(button, 0, 10, 10);
     const Lines calls = machine.sim.TraceOf({"User.", "Window.SetLeft"});
-    ASSERT_GE(calls.size(), 3u);
+    ASSERT_GE(calls.size(), 3U);
     EXPECT_EQ(calls[0], "User.ReleaseCapture");
-    EXPECT_EQ(calls[1].rfind("User.SendMessage Form1 0xa1 2 0", 0), 0u) << calls[1];
+    EXPECT_EQ(calls[1].rfind("User.SendMessage Form1 0xa1 2 0", 0), 0U) << calls[1];
     EXPECT_EQ(frame.Left(), left + 40 * 15);
     EXPECT_EQ(frame.Top(), top - 25 * 15);
     EXPECT_EQ(machine.sim.WindowNamed("Form2").Left(), frame.Left() + 306 * 15) << "placed after the move";

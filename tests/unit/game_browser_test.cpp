@@ -22,7 +22,7 @@ struct GameBrowser : ::testing::Test {
     m.sim.ClearTrace();
   }
   Form3& game() { return m.program.form3(); }
-  std::size_t FlashAdds() { return m.sim.TraceOf({"ActiveX.Add"}).size(); }
+  std::size_t FlashAdds() const { return m.sim.TraceOf({"ActiveX.Add"}).size(); }
 };
 
 TEST_F(GameBrowser, TheLauncherIsCancelledInBeforeNavigate2AndCaughtOnce) {
@@ -39,7 +39,7 @@ TEST_F(GameBrowser, TheLauncherIsCancelledInBeforeNavigate2AndCaughtOnce) {
   browser->RaiseDocumentComplete(kLauncher);
   browser->SetLocation(kLauncher);
   browser->RaiseBeforeScriptExecute();
-  EXPECT_EQ(FlashAdds(), 1u);
+  EXPECT_EQ(FlashAdds(), 1U);
   // The navigation back to the login page passes.
   EXPECT_FALSE(browser->RaiseBeforeNavigate2(LoginUrl));
 }
@@ -50,7 +50,7 @@ TEST_F(GameBrowser, WhicheverEventFirstShowsTheLauncherWinsAlsoInASubFrame) {
   EXPECT_TRUE(game().JumpDone);
   EXPECT_EQ(game().ServerId, "4");
   EXPECT_FALSE(browser->RaiseBeforeNavigate2(kLauncher));
-  EXPECT_EQ(FlashAdds(), 1u);
+  EXPECT_EQ(FlashAdds(), 1U);
 }
 
 TEST_F(GameBrowser, BeforeScriptExecuteReadsTheBrowsersOwnAddress) {
@@ -61,14 +61,14 @@ TEST_F(GameBrowser, BeforeScriptExecuteReadsTheBrowsersOwnAddress) {
   browser->RaiseBeforeScriptExecute();
   EXPECT_TRUE(game().JumpDone);
   EXPECT_EQ(game().ServerId, "12");
-  EXPECT_EQ(m.sim.TraceOf({"Browser.LocationURL"}).size(), 3u) << "read once more for the jump";
+  EXPECT_EQ(m.sim.TraceOf({"Browser.LocationURL"}).size(), 3U) << "read once more for the jump";
 }
 
 TEST_F(GameBrowser, TheLauncherPathInAnotherLetterCaseIsNotCaught) {
   EXPECT_FALSE(browser->RaiseBeforeNavigate2(kBase + "/BIN/Kestrune.html?serverid=7"));
   browser->RaiseDocumentComplete(kBase + "/bin/kestrune.html?serverid=7");
   EXPECT_FALSE(game().JumpDone);
-  EXPECT_EQ(FlashAdds(), 0u);
+  EXPECT_EQ(FlashAdds(), 0U);
 }
 
 TEST_F(GameBrowser, ARefreshEntersAgainAndTheNextLauncherReplacesThePlayer) {
@@ -80,7 +80,7 @@ TEST_F(GameBrowser, ARefreshEntersAgainAndTheNextLauncherReplacesThePlayer) {
     EXPECT_TRUE(browser->RaiseBeforeNavigate2(kLauncher));
   }
   EXPECT_EQ(m.sim.LiveActiveX(), 1);
-  EXPECT_EQ(FlashAdds(), 101u);
+  EXPECT_EQ(FlashAdds(), 101U);
 }
 
 TEST_F(GameBrowser, EnteringHidesTheLinkButtonsForGood) {
@@ -144,7 +144,7 @@ TEST_F(GameBrowser, OpeningDisablesFrameSizingAndRunsTheHoverPassAtOnce) {
   EXPECT_EQ(m.sim.TraceOf({"Control.SetPointer"}),
             (Lines{"Control.SetPointer Form3.bg_left 0", "Control.SetPointer Form3.bg_right 0",
                    "Control.SetPointer Form3.bg_bottom 0"}));
-  EXPECT_EQ(m.sim.TraceOf({"Window.CursorPos"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Window.CursorPos"}).size(), 1U);
   EXPECT_FALSE(game().ToolbarRefresh) << "the pointer is not on the title strip";
 }
 

@@ -41,7 +41,7 @@ TEST_F(GameEntry, ThePlayerIsShownAndSizedBeforeItsPropertiesAndPlacedInsideTheF
   m.sim.ClearTrace();
   game().JumpToGame(kHost + "/bin/Kestrune.html?serverid=7&username=ab");
   const Lines calls = m.sim.TraceOf({"ActiveX."});
-  ASSERT_GE(calls.size(), 16u);
+  ASSERT_GE(calls.size(), 16U);
   EXPECT_EQ(calls[0], "ActiveX.Add Form3 ShockwaveFlash.ShockwaveFlash flash");
   EXPECT_EQ(calls[1], "ActiveX.SetVisible Form3.flash true");
   const platform::Window& w = game().Window();
@@ -49,7 +49,7 @@ TEST_F(GameEntry, ThePlayerIsShownAndSizedBeforeItsPropertiesAndPlacedInsideTheF
             "ActiveX.SetExtent Form3.flash Height=" + std::to_string(static_cast<int>(w.ScaleHeight())));
   EXPECT_EQ(calls[3],
             "ActiveX.SetExtent Form3.flash Width=" + std::to_string(static_cast<int>(w.ScaleWidth())));
-  EXPECT_EQ(calls[11].rfind("ActiveX.SetProperty Form3.flash Movie=", 0), 0u) << "the movie last";
+  EXPECT_EQ(calls[11].rfind("ActiveX.SetProperty Form3.flash Movie=", 0), 0U) << "the movie last";
   // The layout then fits it inside the frame: 420 twips of title, 60 of border.
   EXPECT_EQ(flash()->Extent("Top"), 420);
   EXPECT_EQ(flash()->Extent("Left"), 60);
@@ -112,7 +112,7 @@ TEST_F(GameEntry, WithoutAFlashControlTheTitleIsStillSetAndTheLayoutStillRuns) {
   EXPECT_EQ(game().FlashObject, nullptr);
   EXPECT_EQ(game().ServerId, "9");
   EXPECT_EQ(game().ControlNamed("Label1").Caption(), "Tarnhold 9 Server");
-  EXPECT_EQ(m.sim.TraceOf({"Control.SetWidth Form3.bg_top"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Control.SetWidth Form3.bg_top"}).size(), 1U);
   EXPECT_TRUE(m.sim.TraceOf({"ActiveX.Set"}).empty());
 }
 
@@ -120,7 +120,7 @@ TEST_F(GameEntry, AFailingPropertyIsSkippedAndTheRestAreStillSet) {
   m.sim.Fail("ActiveX.SetProperty", "Form3.flash Wmode=direct");
   game().JumpToGame(kHost + "/bin/Kestrune.html?serverid=7&username=ab");
   const Lines props = flash()->Properties();
-  ASSERT_EQ(props.size(), 7u);
+  ASSERT_EQ(props.size(), 7U);
   EXPECT_EQ(props[1], "Quality2=high") << "the one after the failing one";
   EXPECT_EQ(props.back(), "Movie=C:\\Veltrotarn\\Kestrune.lib");
 }

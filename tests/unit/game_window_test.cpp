@@ -77,7 +77,7 @@ struct GameWindow : ::testing::Test {
   void TrayNotification(int mouseMessage) {
     m.sim.WindowNamed("Form3").RaiseMouseMove(0, 0, mouseMessage * 15.0, 0);
   }
-  Lines Trace(const std::vector<std::string>& prefixes) { return m.sim.TraceOf(prefixes); }
+  Lines Trace(const std::vector<std::string>& prefixes) const { return m.sim.TraceOf(prefixes); }
 };
 
 // --- Layout ----------------------------------------------------------------------------
@@ -193,20 +193,20 @@ TEST_F(GameWindow, TheTrayRecordIsTheShellsAnsiRecordAndComesOffAgainUnchanged) 
   EXPECT_FALSE(m.sim.WindowNamed("Form3").OnScreen());
   const std::vector<platform::sim::SimPlatform::NotifyCall> calls(
       m.sim.NotifyCalls().begin() + static_cast<std::ptrdiff_t>(before), m.sim.NotifyCalls().end());
-  ASSERT_EQ(calls.size(), 1u);
+  ASSERT_EQ(calls.size(), 1U);
   EXPECT_EQ(calls[0].message, 0);
   const std::vector<std::uint8_t> r = calls[0].record;
-  ASSERT_EQ(r.size(), 88u);
+  ASSERT_EQ(r.size(), 88U);
   const auto u32 = [&](std::size_t at) {
     return static_cast<std::uint32_t>(r[at] | r[at + 1] << 8 | r[at + 2] << 16 | r[at + 3] << 24);
   };
   const platform::Window& w = game().Window();
-  EXPECT_EQ(u32(0), 88u);
+  EXPECT_EQ(u32(0), 88U);
   EXPECT_EQ(u32(4), w.Handle());
   EXPECT_EQ(u32(8), w.Icon());
-  EXPECT_NE(u32(8), 0u) << "the window carries the program's icon";
-  EXPECT_EQ(u32(12), 7u);
-  EXPECT_EQ(u32(16), 0x200u);
+  EXPECT_NE(u32(8), 0U) << "the window carries the program's icon";
+  EXPECT_EQ(u32(12), 7U);
+  EXPECT_EQ(u32(16), 0x200U);
   EXPECT_EQ(u32(20), w.Icon());
   std::string tip(r.begin() + 24, r.end());
   EXPECT_EQ(tip, std::string("Tarnhold") + '\0' + std::string(64 - 9, ' '));
@@ -532,7 +532,7 @@ TEST_F(GameWindow, InTheTrayTheTicksStopOnceANotificationClearsTracking) {
   c("Image_min_1").RaiseClick();
   m.sim.ClearTrace();
   m.sim.WindowNamed("Form3").TickTimers();
-  EXPECT_EQ(Trace({"Window.CursorPos"}).size(), 1u) << "still tracking the hidden window's last place";
+  EXPECT_EQ(Trace({"Window.CursorPos"}).size(), 1U) << "still tracking the hidden window's last place";
   TrayNotification(0x200);
   m.sim.ClearTrace();
   m.sim.WindowNamed("Form3").TickTimers();

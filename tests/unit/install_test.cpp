@@ -61,7 +61,7 @@ TEST_F(Install, AStartFromADownloadFolderInstallsTheCopyItsShortcutsAndItsUninst
   // One space, no quotes, no icon index.
   EXPECT_EQ(Values()["UninstallString"], R"(C:\Veltrotarn\Veltrotarn.exe del)");
   EXPECT_EQ(Values()["DisplayIcon"], kInstalled);
-  EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut."}).size(), 3u + 1u + 3u) << "target, arguments once, save";
+  EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut."}).size(), 3U + 1U + 3U) << "target, arguments once, save";
 }
 
 TEST_F(Install, ASecondStartFromTheDownloadWritesEverythingAgain) {
@@ -69,8 +69,8 @@ TEST_F(Install, ASecondStartFromTheDownloadWritesEverythingAgain) {
   m.sim.ClearTrace();
   EXPECT_FALSE(StartAgain(kDownload));
   EXPECT_EQ(m.sim.TraceOf({"Files.Copy"}), Lines{"Files.Copy " + kDownload + " -> " + kInstalled});
-  EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut.Save"}).size(), 3u);
-  EXPECT_EQ(m.sim.TraceOf({"Script.RegWrite"}).size(), 4u);
+  EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut.Save"}).size(), 3U);
+  EXPECT_EQ(m.sim.TraceOf({"Script.RegWrite"}).size(), 4U);
   EXPECT_TRUE(m.sim.TraceOf({"Files.CreateFolder " + kGroup}).empty()) << "the group is there";
 }
 
@@ -88,13 +88,13 @@ TEST_F(Install, ARunningInstalledCopyKeepsItsBytesAndTheShortcutsAndValuesStillP
   m.Start();
   EXPECT_EQ(m.sim.FileBytes(kInstalled), (std::vector<std::uint8_t>{'o', 'l', 'd'}));
   EXPECT_EQ(m.sim.ShortcutText(kDesktop + R"(\Tarnhold.lnk)"), kTarget);
-  EXPECT_EQ(Values().size(), 4u);
+  EXPECT_EQ(Values().size(), 4U);
 }
 
 TEST_F(Install, WithoutRightsUnderTheMachineKeyOnlyTheFourValuesFail) {
   m.sim.Fail("Script.RegWrite");
   m.Start();
-  EXPECT_EQ(m.sim.TraceOf({"Script.RegWrite"}).size(), 4u) << "each tried on its own";
+  EXPECT_EQ(m.sim.TraceOf({"Script.RegWrite"}).size(), 4U) << "each tried on its own";
   EXPECT_TRUE(Values().empty());
   EXPECT_EQ(m.sim.ShortcutText(kGroup + R"(\Tarnhold.lnk)"), kTarget);
   EXPECT_TRUE(m.sim.HasFile(kInstalled));
@@ -127,7 +127,7 @@ TEST_F(Install, EachFallbackOfTheDesktopLookupIsTakenInTurn) {
   m.sim.SetShell32Folder(16, shell32);
   StartAgain(kDownload);
   EXPECT_EQ(m.sim.ShortcutText(shell32 + R"(\Tarnhold.lnk)"), kTarget);
-  EXPECT_EQ(m.sim.TraceOf({"Shell.SpecialFolderPath 16"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Shell.SpecialFolderPath 16"}).size(), 1U);
   EXPECT_EQ(m.sim.TraceOf({"Shell.SpecialFolderPath 16"}).front(),
             "Shell.SpecialFolderPath 16 owner Form1 no create");
 
@@ -137,8 +137,8 @@ TEST_F(Install, EachFallbackOfTheDesktopLookupIsTakenInTurn) {
   StartAgain(kDownload);
   EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut.Save"}).front(),
             R"(Script.Shortcut.Save C:\nowhere\Tarnhold.lnk)");
-  EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut.Save"}).size(), 3u);
-  EXPECT_EQ(m.sim.TraceOf({"Script.RegWrite"}).size(), 4u);
+  EXPECT_EQ(m.sim.TraceOf({"Script.Shortcut.Save"}).size(), 3U);
+  EXPECT_EQ(m.sim.TraceOf({"Script.RegWrite"}).size(), 4U);
 }
 
 TEST_F(Install, EachFallbackOfTheProgramsLookupIsTakenInTurn) {
@@ -238,7 +238,7 @@ TEST_F(Uninstall, AFolderWhoseNameOnlyEndsLikeTheDataFoldersKeepsItsOtherFiles) 
   EXPECT_TRUE(m.sim.HasFile(folder + R"(\savegame.dat)"));
   EXPECT_FALSE(m.sim.HasFile(folder + R"(\bg.png)")) << "the data files it names go from any folder";
   EXPECT_TRUE(m.sim.TraceOf({"Files.DeleteMatching " + folder}).empty());
-  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 1u) << "no folder command";
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 1U) << "no folder command";
 }
 
 // Started as a screen saver beside an unrelated "Veltrotarn.exe": its own
@@ -265,7 +265,7 @@ TEST_F(Uninstall, ASecondUninstallFindsNothingAndEndsQuietly) {
   m.sim.ClearTrace();
   EXPECT_TRUE(StartAgain(kInstalled, "del"));
   EXPECT_EQ(m.sim.Listing(), listing) << "nothing more to remove";
-  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 2u) << "the two commands all the same";
+  EXPECT_EQ(m.sim.TraceOf({"Shell.StartProcessAfterEnd"}).size(), 2U) << "the two commands all the same";
   EXPECT_EQ(m.sim.Trace().back(), "Program.End");
 }
 
@@ -274,7 +274,7 @@ TEST_F(Uninstall, WithoutTheShellObjectTheFilesStillGoAndTheKeyStays) {
   EXPECT_TRUE(StartAgain(kInstalled, "del"));
   EXPECT_FALSE(m.sim.HasFile(kDesktop + R"(\Tarnhold.lnk)")) << "found through shell32";
   EXPECT_FALSE(m.sim.HasFolder(kGroup));
-  EXPECT_EQ(Values().size(), 4u);
+  EXPECT_EQ(Values().size(), 4U);
   EXPECT_FALSE(m.sim.HasFile(R"(C:\Veltrotarn\bg.png)"));
 }
 

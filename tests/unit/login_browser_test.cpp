@@ -19,7 +19,7 @@ struct LoginPage : ::testing::Test {
     page = &m.sim.WindowNamed("Form2").BrowserNamed("WebBrowser1");
     m.sim.ClearTrace();
   }
-  Lines Navigations() { return m.sim.TraceOf({"Browser.Navigate"}); }
+  Lines Navigations() const { return m.sim.TraceOf({"Browser.Navigate"}); }
   bool GameShown() { return m.sim.WindowNamed("Form3").OnScreen(); }
 };
 

@@ -32,8 +32,8 @@ struct Resources : ::testing::Test {
     m.sim.Serve(kBase + "/bin/Kestrune.swf", swf);
     m.sim.Serve(kBase + "/microClient/flash32.ocx", FlashLibrary());
   }
-  Lines Network() { return m.sim.TraceOf({"Download.", "Resource."}); }
-  Lines LibraryCalls() { return m.sim.TraceOf({"Library."}); }
+  Lines Network() const { return m.sim.TraceOf({"Download.", "Resource."}); }
+  Lines LibraryCalls() const { return m.sim.TraceOf({"Library."}); }
   // A second start of the same program on the same machine.
   void Restart() {
     m.sim.ClearTrace();
@@ -136,7 +136,7 @@ TEST_F(Resources, ADownloadedControlWhoseDigestDiffersIsNeitherStoredNorLoaded) 
   pinned.program.FlashSha256 = pinned.sim.context().FileSystem().Sha256("C:\\expected.ocx");
   pinned.Start();
   EXPECT_EQ(pinned.sim.FileBytes(kFolder + "\\flash32.ocx"), FlashLibrary());
-  EXPECT_EQ(pinned.sim.TraceOf({"Library.Free"}).size(), 1u) << "loaded and registered";
+  EXPECT_EQ(pinned.sim.TraceOf({"Library.Free"}).size(), 1U) << "loaded and registered";
 }
 
 struct VersionCase {
@@ -154,7 +154,7 @@ TEST_P(FlashVersion, IsComparedNumericallyByItsFirstTwoFieldsAndEveryFailureCoun
   m.sim.Serve(kBase + "/microClient/flash32.ocx", FlashLibrary());
   m.Start();
   EXPECT_EQ(!m.sim.TraceOf({"Library.Load"}).empty(), c.tooOld);
-  EXPECT_EQ(m.sim.TraceOf({"ActiveX.Remove Form1 flash"}).size(), 1u) << "the test control goes either way";
+  EXPECT_EQ(m.sim.TraceOf({"ActiveX.Remove Form1 flash"}).size(), 1U) << "the test control goes either way";
   EXPECT_EQ(m.sim.LiveActiveX(), 0);
 }
 
@@ -171,15 +171,15 @@ TEST_F(Resources, AnUnreadableVersionCountsAsOldAndTheControlIsStillRemoved) {
   m.sim.RegisterProgId(kProgId, "WIN 11,9,900,117");
   m.sim.Fail("ActiveX.Invoke");
   m.Start();
-  EXPECT_EQ(m.sim.TraceOf({"Library.Load"}).size(), 1u);
-  EXPECT_EQ(m.sim.TraceOf({"ActiveX.Remove Form1 flash"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Library.Load"}).size(), 1U);
+  EXPECT_EQ(m.sim.TraceOf({"ActiveX.Remove Form1 flash"}).size(), 1U);
 }
 
 TEST_F(Resources, WithoutAControlFlashIsProvisionedAndNothingIsRemoved) {
   ServeAll();
   m.Start();
   EXPECT_TRUE(m.sim.TraceOf({"ActiveX.Remove"}).empty());
-  EXPECT_EQ(m.sim.TraceOf({"Library.Free"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"Library.Free"}).size(), 1U);
   // The registration made the control creatable: the next start finds it current.
   Restart();
   EXPECT_TRUE(m.sim.TraceOf({"Library."}).empty());
@@ -219,7 +219,7 @@ TEST_F(Resources, AFailureInsideTheProvisioningDoesNotStopTheRemovalOfTheTestCon
   m.sim.RegisterProgId(kProgId, "WIN 10,0,0,0");
   m.sim.Fail("Library.Load");
   m.Start();
-  EXPECT_EQ(m.sim.TraceOf({"ActiveX.Remove Form1 flash"}).size(), 1u);
+  EXPECT_EQ(m.sim.TraceOf({"ActiveX.Remove Form1 flash"}).size(), 1U);
 }
 
 TEST_F(Resources, TheStagesComeBeforeGdiplusAndTheFrame) {
@@ -227,7 +227,7 @@ TEST_F(Resources, TheStagesComeBeforeGdiplusAndTheFrame) {
   m.Start();
   const Lines order = m.sim.TraceOf(
       {"Files.CreateFolder C:\\Veltrotarn", "Download.Fetch", "ActiveX.Add Form1", "Gdiplus.Startup"});
-  ASSERT_EQ(order.size(), 6u);
+  ASSERT_EQ(order.size(), 6U);
   EXPECT_EQ(order.front(), "Files.CreateFolder C:\\Veltrotarn");
   EXPECT_EQ(order[3], "ActiveX.Add Form1 ShockwaveFlash.ShockwaveFlash flash");
   EXPECT_EQ(order.back(), "Gdiplus.Startup");

@@ -9,7 +9,8 @@
 namespace tarnhold::testing {
 namespace {
 
-struct NoEvents : platform::WindowEvents {
+// A leaf: the seam never deletes handlers through their base, whose destructor is protected.
+struct NoEvents final : platform::WindowEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
   int resized = 0;
   void Resized() override { ++resized; }
 };
@@ -99,7 +100,7 @@ TEST(SimEnvironment, DriveTypesFollowGetDriveTypeAndTheFileSystemObjectsNumberin
   EXPECT_EQ(env.DriveType("C:"), platform::kDriveNoRootDir);
   EXPECT_EQ(env.DriveType("D:\\Windows"), platform::kDriveNoRootDir);
   const auto drives = env.FsoDrives();
-  ASSERT_EQ(drives.size(), 4u);
+  ASSERT_EQ(drives.size(), 4U);
   EXPECT_EQ(drives[0].path, "A:");
   EXPECT_EQ(drives[0].driveType, platform::kFsoDriveRemovable);
   EXPECT_EQ(drives[1].path, "D:");
@@ -130,7 +131,7 @@ TEST(SimFailures, FailOnceAlwaysOrForOneDetailOnly) {
   EXPECT_THROW(files.Exists("C:\\B"), platform::Error);
   sim.ClearFailures();
   EXPECT_NO_THROW(files.Exists("C:\\B"));
-  EXPECT_EQ(sim.TraceOf({"Files."}).size(), 5u) << "a failing call is still recorded";
+  EXPECT_EQ(sim.TraceOf({"Files."}).size(), 5U) << "a failing call is still recorded";
 }
 
 TEST(SimTimers, TickOnlyWhenEnabledAndAnErrorAbandonsTheTickOnly) {

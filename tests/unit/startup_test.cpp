@@ -10,7 +10,7 @@ namespace {
 
 TEST(BuildFolder, IsAnAbsolutePathOnFWhoseLastTwoLevelsAreTheDevFolderAndAProject) {
   const std::string folder = BuildFolder;
-  ASSERT_EQ(folder.rfind("F:\\", 0), 0u);
+  ASSERT_EQ(folder.rfind("F:\\", 0), 0U);
   const auto last = folder.find_last_of('\\');
   const auto previous = folder.find_last_of('\\', last - 1);
   EXPECT_EQ(folder.substr(previous + 1, last - previous - 1), "\xE5\xBE\xAE\xE7\xAB\xAF");
@@ -103,12 +103,13 @@ TEST(LoadHandler, RunsTheStagesInTheirOrder) {
   const Lines order = m.sim.TraceOf({"Files.CreateFolder", "Gdiplus.Startup", "Window.SetCaption Form1",
                                      "Window.SetLeft Form1", "Window.SetTop Form1", "Window.SetLeft Form2",
                                      "Window.Show Form2"});
-  EXPECT_EQ(order,
-            (Lines{"Files.CreateFolder C:\\Veltrotarn",
-                   "Files.CreateFolder C:\\Users\\Player\\AppData\\Roaming\\Microsoft\\Windows\\Start "
-                   "Menu\\Programs\\Tarnhold",
-                   "Gdiplus.Startup", "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
-                   "Window.SetTop Form1 2970", "Window.SetLeft Form2 6330", "Window.Show Form2 owner=none"}));
+  EXPECT_EQ(
+      order,
+      (Lines{"Files.CreateFolder C:\\Veltrotarn",
+             std::string("Files.CreateFolder C:\\Users\\Player\\AppData\\Roaming\\Microsoft\\Windows\\") +
+                 "Start Menu\\Programs\\Tarnhold",
+             "Gdiplus.Startup", "Window.SetCaption Form1 \"Tarnhold\"", "Window.SetLeft Form1 1740",
+             "Window.SetTop Form1 2970", "Window.SetLeft Form2 6330", "Window.Show Form2 owner=none"}));
 }
 
 TEST(LoadHandler, CentresTheFrameOnePixelRightAndBelowTheCentre) {
@@ -161,7 +162,7 @@ TEST(LoadHandler, AFailingStatementIsSkippedWithoutSkippingTheNext) {
                    "Window.SetCaption Close_But \"Tarnhold\"",
                    "Window.SetIcon Form3 " + std::to_string(m.sim.ProgramIconValue())}));
   EXPECT_TRUE(m.sim.WindowNamed("Close_But").OnScreen()) << "the login screen is still shown";
-  EXPECT_EQ(m.sim.TraceOf({"Gdiplus.Startup"}).size(), 1u) << "steps after the failed one ran";
+  EXPECT_EQ(m.sim.TraceOf({"Gdiplus.Startup"}).size(), 1U) << "steps after the failed one ran";
 }
 
 TEST(LoadHandler, AFailingLoadHandlerAbandonsOnlyTheStatementThatLoadedTheWindow) {
@@ -171,15 +172,15 @@ TEST(LoadHandler, AFailingLoadHandlerAbandonsOnlyTheStatementThatLoadedTheWindow
   m.Start();
   const Lines captions = m.sim.TraceOf({"Window.SetCaption"});
   EXPECT_EQ(std::count(captions.begin(), captions.end(), "Window.SetCaption Form2 \"Tarnhold\""), 0);
-  EXPECT_EQ(m.sim.TraceOf({"Window.New"}).size(), 5u);
-  EXPECT_EQ(m.sim.TraceOf({"Window.SetIcon Form2"}).size(), 1u) << "Form2 stays loaded and is reused";
+  EXPECT_EQ(m.sim.TraceOf({"Window.New"}).size(), 5U);
+  EXPECT_EQ(m.sim.TraceOf({"Window.SetIcon Form2"}).size(), 1U) << "Form2 stays loaded and is reused";
 }
 
 TEST(LoadHandler, WhenGdiplusDoesNotStartTheStartUpGoesOnAndTheTokenStaysZero) {
   Machine m;
   m.sim.SetGdiplusStatus(2);
   m.Start();
-  EXPECT_EQ(m.program.form1().GdiplusToken, 0u);
+  EXPECT_EQ(m.program.form1().GdiplusToken, 0U);
   EXPECT_TRUE(m.sim.WindowNamed("Form2").OnScreen());
 }
 
@@ -187,7 +188,7 @@ TEST(Ending, ASystemCloseOfTheFrameRunsTheUnloadHandlerAndEnds) {
   Machine m;
   m.Start();
   const std::uint32_t token = m.program.form1().GdiplusToken;
-  ASSERT_NE(token, 0u);
+  ASSERT_NE(token, 0U);
   m.sim.ClearTrace();
   EXPECT_THROW(m.sim.WindowNamed("Form1").RaiseCloseRequest(), ProgramEnded);
   EXPECT_EQ(m.sim.TraceOf({"Gdiplus.", "Program.End"}),
@@ -230,7 +231,7 @@ TEST(Ending, AltF4OnTheLoginPageOrAButtonClosesLikeTheFrame) {
     m.Start();
     m.sim.ClearTrace();
     EXPECT_THROW(m.sim.WindowNamed(name).RaiseCloseRequest(), ProgramEnded) << name;
-    EXPECT_EQ(m.sim.TraceOf({"Gdiplus.Shutdown"}).size(), 1u) << name;
+    EXPECT_EQ(m.sim.TraceOf({"Gdiplus.Shutdown"}).size(), 1U) << name;
   }
 }
 
