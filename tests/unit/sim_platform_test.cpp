@@ -156,7 +156,7 @@ TEST(SimTimers, TickOnlyWhenEnabledAndAnErrorAbandonsTheTickOnly) {
 // when the word itself cannot be written.
 TEST(SimDispatch, AThrowingHandlerIsAbandonedNamedInTheTraceAndTheProgramGoesOn) {
   SimPlatform sim;
-  struct Throws : platform::ControlEvents {
+  struct Throws final : platform::ControlEvents {  // NOLINT(cppcoreguidelines-virtual-class-destructor)
     void Click() override { throw 42; }  // NOLINT(hicpp-exception-baseclass): what no handler should throw
   } imageEvents;
   NoEvents events;
