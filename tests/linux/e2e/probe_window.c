@@ -154,6 +154,18 @@ int main(int argc, char** argv) {
   gtk_container_add(GTK_CONTAINER(entry_window), entry);
   gtk_widget_show_all(entry_window);
 
+  /* The indicator library asks for the bus and watches the watcher's name
+   * in two separate calls; when the name's owner is answered first, it makes
+   * its watcher proxy on a connection it does not have yet, and the item
+   * never registers. With the bus already open, its own request completes at
+   * once, before any answer from the bus can. */
+  GError* error = NULL;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, NULL, &error);
+  if (bus == NULL) {
+    fprintf(stderr, "probe_window: no session bus: %s\n", error->message);
+    g_error_free(error);
+    return 1;
+  }
   indicator =
       app_indicator_new("tarnhold-probe", "dialog-information", APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
   app_indicator_set_title(indicator, "Tarnhold probe");
@@ -171,5 +183,6 @@ int main(int argc, char** argv) {
   gtk_main();
   if (indicator) g_object_unref(indicator);
   g_io_channel_unref(commands);
+  g_object_unref(bus);
   return 0;
 }
